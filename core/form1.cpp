@@ -1,0 +1,354 @@
+// SPDX-License-Identifier: MIT
+#include "form1.h"
+
+#include <optional>
+#include <string>
+
+#include "numbers.h"
+#include "program.h"
+#include "time_text.h"
+
+namespace veltrask::core {
+
+namespace {
+
+constexpr int kTickMs = 1000;
+// A late tick makes up for the seconds it skipped only when the clock moved on by less than a
+// minute; a larger jump is a suspended computer or a changed clock, and catching up on it would
+// carry out a stale schedule the moment the computer wakes.
+constexpr int kLongestCatchUpSeconds = 59;
+
+std::string twoDigits(int value) {
+    return std::string{static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+}
+
+bool filled(const Control& field) { return !field.text.empty(); }
+
+}  // namespace
+
+Form1::Form1(Program& program)
+    : Window(program, WindowKind::Form1, std::string(kMainCaption)),
+      timer1(program, "Timer1", TimerControl::Pacing::AfterEachSecond, kTickMs,
+             [this] { timer1Tick(); }),
+      timer2(program, "Timer2", TimerControl::Pacing::Interval, kTickMs,
+             [this] { timer2Tick(); }) {
+    setControls({&label1, &text1,  &label2, &label3,  &text2,   &label4,  &text3,
+                 &label5, &label6, &command1, &label8, &text4,  &label9,  &combo1,
+                 &option1, &option2, &text5, &label10, &text6,  &label11, &text7,
+                 &label12, &label13, &text8, &label7,  &label14});
+    label8.visible = false;
+    text4.enabled = false;
+    text4.visible = false;
+    label9.visible = false;
+    option1.checked = true;
+    text5.enabled = false;
+    text6.enabled = false;
+    text7.enabled = false;
+    label13.visible = false;
+    text8.foreColor = kGrey;
+    label14.foreColor = kDarkBlue;
+    timer1.setEnabled(true);
+}
+
+Form1::~Form1() = default;
+
+void Form1::startUp() {
+    setText(label1, program().currentTimeText());
+    focusFirst();
+}
+
+void Form1::stopTimers() {
+    timer1.setEnabled(false);
+    timer2.setEnabled(false);
+}
+
+// Clock tick. A firing system action replaces this window, so each step asks the program for the
+// main window afresh instead of working on `this`.
+void Form1::timer1Tick() {
+    Program& program = this->program();
+    const int nowSeconds = program.platform().msecsSinceMidnight() / 1000;
+    program.form1().clockTimeCheck(nowSeconds);
+    program.form1().countdownCheck();
+    Form1& current = program.form1();
+    current.setText(current.label1, program.currentTimeText());
+}
+
+bool Form1::targetMatches(int secondOfDay) const {
+    const int hour = secondOfDay / 3600;
+    if (text2.text != twoDigits(secondOfDay / 60 % 60) || text3.text != twoDigits(secondOfDay % 60)) {
+        return false;
+    }
+    // The hour matches by value, so that "09" and the "00" of a reset hour are not dead targets.
+    if (isDigits(text1.text) && text1.text.size() <= 2) {
+        return std::stoi(text1.text) == hour;
+    }
+    return text1.text == std::to_string(hour);
+}
+
+void Form1::clockTimeCheck(int nowSeconds) {
+    const std::optional<int> shown = parseTimeText(label1.text);
+    if (!shown) {
+        return;
+    }
+    bool due = targetMatches(*shown);
+    const int gap = ((nowSeconds - *shown) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+    if (gap <= kLongestCatchUpSeconds) {
+        // Seconds that no tick wrote to Label1 count as seen now.
+        for (int step = 1; step < gap && !due; ++step) {
+            due = targetMatches((*shown + step) % kSecondsPerDay);
+        }
+    }
+    if (!due) {
+        return;
+    }
+    Program& program = this->program();
+    if (combo1.text != kRemindMe) {
+        // The confirmation window reads the action and lead time from this window at its
+        // start-up, so it must open before this window is discarded.
+        program.showForm3();
+        program.close(*this);
+    } else {
+        program.showForm4();
+    }
+}
+
+void Form1::countdownCheck() {
+    const std::optional<double> remaining = textToNumber(label13.text);
+    if (!remaining || *remaining > 0) {
+        return;
+    }
+    Program& program = this->program();
+    if (combo1.text != kRemindMe) {
+        program.showForm3();
+        program.close(*this);
+        Form1& current = program.form1();
+        current.setText(current.label13, "");
+    } else {
+        program.showForm4();
+        timer2.setEnabled(false);
+        setText(label13, "");
+    }
+}
+
+void Form1::timer2Tick() {
+    const std::optional<double> remaining = textToNumber(label13.text);
+    // Never below zero: the clock tick fires at zero whichever of the two timers comes first.
+    if (!remaining || *remaining <= 0) {
+        return;
+    }
+    setText(label13, numberToText(*remaining - 1));
+}
+
+void Form1::command1Click() {
+    if (text4.text.empty()) {
+        setText(text4, std::string(kDefaultLeadTime));
+    }
+    for (Control* field : {&text2, &text3}) {
+        if (field->text.size() == 1 && isDigits(field->text)) {
+            setText(*field, "0" + field->text);
+        }
+    }
+
+    const bool countdownFilled = filled(text5) || filled(text6) || filled(text7);
+    if (isActionName(combo1.text)) {
+        if ((filled(text1) && filled(text2) && filled(text3)) || countdownFilled) {
+            program().hide(*this);
+        }
+    }
+    if (!countdownFilled) {
+        return;
+    }
+
+    std::string total;
+    if (!filled(text5) && !filled(text6)) {
+        total = text7.text;  // the seconds alone are taken as typed
+    } else {
+        double seconds = 0;
+        for (auto [field, factor] : {std::pair{&text5, 3600.0}, {&text6, 60.0}, {&text7, 1.0}}) {
+            if (!filled(*field)) {
+                continue;
+            }
+            const std::optional<double> value = textToNumber(field->text);
+            if (!value) {
+                return;  // not a countdown the program can count
+            }
+            seconds += *value * factor;
+        }
+        total = numberToText(seconds);
+    }
+    setText(label13, std::move(total));
+    timer2.setEnabled(true);
+}
+
+void Form1::option1Click() {
+    setChecked(option1, true);
+    setChecked(option2, false);
+    for (Control* field : {&text1, &text2, &text3}) {
+        setEnabled(*field, true);
+    }
+    for (Control* field : {&text5, &text6, &text7}) {
+        setEnabled(*field, false);
+    }
+    for (Control* field : {&text5, &text6, &text7}) {
+        setText(*field, "");
+    }
+    setFocus(text1);
+}
+
+void Form1::option2Click() {
+    setChecked(option1, false);
+    setChecked(option2, true);
+    for (Control* field : {&text1, &text2, &text3}) {
+        setEnabled(*field, false);
+    }
+    for (Control* field : {&text5, &text6, &text7}) {
+        setEnabled(*field, true);
+    }
+    for (Control* field : {&text1, &text2, &text3}) {
+        setText(*field, "");
+    }
+    setFocus(text5);
+}
+
+void Form1::chooseAction(std::size_t index) {
+    if (index >= kActionNames.size()) {
+        return;
+    }
+    setText(combo1, std::string(kActionNames[index]));
+    combo1Click();
+}
+
+void Form1::combo1Click() {
+    if (combo1.text != kRemindMe) {
+        setVisible(text8, false);
+        setEnabled(text4, true);
+        setVisible(label8, true);
+        setVisible(label9, true);
+        setVisible(text4, true);
+        setFocus(text4);
+        setText(label8, combo1.text + "前");
+    } else {
+        setEnabled(text4, false);
+        setVisible(label8, false);
+        setVisible(label9, false);
+        setVisible(text4, false);
+        setVisible(text8, true);
+        setFocus(text8);
+    }
+}
+
+void Form1::label14Click() {
+    // An address that cannot be opened changes nothing.
+    program().platform().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite));
+}
+
+void Form1::text8GotFocus() {
+    if (text8.text == kReminderPlaceholder) {
+        setText(text8, "");
+    }
+}
+
+void Form1::text8LostFocus() {
+    if (text8.text.empty()) {
+        setText(text8, std::string(kReminderPlaceholder));
+    }
+}
+
+void Form1::text8Change() {
+    setForeColor(text8, text8.text == kReminderPlaceholder ? kGrey : kBlack);
+}
+
+bool Form1::isNumericField(const Control& control) const {
+    for (const Control* field : {&text1, &text2, &text3, &text4, &text5, &text6, &text7}) {
+        if (field == &control) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Control* Form1::nextAfter(const Control& field) {
+    if (&field == &text1) return &text2;
+    if (&field == &text2) return &text3;
+    if (&field == &text3) return &combo1;
+    if (&field == &text5) return &text6;
+    if (&field == &text6) return &text7;
+    if (&field == &text7) return &combo1;
+    return nullptr;
+}
+
+void Form1::numericFieldChange(Control& field) {
+    Control* next = nextAfter(field);
+    if (next == nullptr) {
+        return;  // the lead time has no change rule
+    }
+    setMaxLength(field, 2);
+    if (characterCount(field.text) == 2) {
+        setFocus(*next);
+    }
+    const bool clockField = &field == &text1 || &field == &text2 || &field == &text3;
+    if (clockField && filled(field)) {
+        const double limit = &field == &text1 ? 23 : 59;
+        const std::optional<double> value = textToNumber(field.text);
+        if (value && *value > limit) {
+            setText(field, "00");
+        }
+    }
+}
+
+void Form1::changed(Control& control) {
+    if (&control == &text8) {
+        text8Change();
+    } else if (isNumericField(control)) {
+        numericFieldChange(control);
+    }
+}
+
+void Form1::gotFocus(Control& control) {
+    if (&control == &text8) {
+        text8GotFocus();
+    }
+}
+
+void Form1::lostFocus(Control& control) {
+    if (&control == &text8) {
+        text8LostFocus();
+    }
+}
+
+void Form1::click(Control& control) {
+    if (&control == &command1) {
+        command1Click();
+    } else if (&control == &option1) {
+        option1Click();
+    } else if (&control == &option2) {
+        option2Click();
+    } else if (&control == &label14) {
+        label14Click();
+    } else if (&control == &combo1) {
+        combo1Click();
+    }
+}
+
+bool Form1::keyPress(Control& control, char32_t character) {
+    if (&control == &combo1) {
+        return false;  // the action is chosen from the list only
+    }
+    if (isNumericField(control)) {
+        return character == U'\b' || (character >= U'0' && character <= U'9');
+    }
+    return true;
+}
+
+bool Form1::acceptsInput(const Control& control, std::string_view proposedText) const {
+    if (&control == &combo1) {
+        return false;
+    }
+    if (isNumericField(control)) {
+        // Pasted or dropped text follows the same rule as typed characters: digits only.
+        return proposedText.empty() || isDigits(proposedText);
+    }
+    return true;
+}
+
+}  // namespace veltrask::core

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include "form3.h"
+
+#include <optional>
+#include <string>
+
+#include "actions.h"
+#include "form1.h"
+#include "numbers.h"
+#include "program.h"
+
+namespace veltrask::core {
+
+namespace {
+
+// Above 2^53 a double no longer steps down by one, so such a lead time could never reach zero.
+constexpr double kLargestCountableLeadTime = 9007199254740992.0;
+
+// The lead time as the confirmation window counts it: the main window's text unchanged, unless it
+// cannot be counted down (empty after the user cleared it, or too large), which falls back to the
+// default the confirm button would have filled in.
+std::string countableLeadTime(const std::string& text) {
+    const std::optional<double> value = textToNumber(text);
+    if (!value || *value > kLargestCountableLeadTime) {
+        return std::string(kDefaultLeadTime);
+    }
+    return text;
+}
+
+}  // namespace
+
+Form3::Form3(Program& program)
+    : Window(program, WindowKind::Form3, ""),
+      timer1(program, "Timer1", TimerControl::Pacing::Interval, 1000, [this] { timer1Tick(); }),
+      timer2(program, "Timer2", TimerControl::Pacing::Immediately, 0, [this] { timer2Tick(); }) {
+    setControls({&label1, &label2, &command1, &command2});
+}
+
+Form3::~Form3() = default;
+
+void Form3::startUp() {
+    Program& program = this->program();
+    program.platform().beep();
+    const Form1& main = program.form1();
+    const std::string action = main.combo1.text;
+    setCaption("真的要" + action + "吗？");
+    setText(label1, countableLeadTime(main.text4.text));
+    setText(label2, "秒后" + action);
+    setText(command1, action);
+    focusFirst();
+    timer1.setEnabled(true);
+    // Queued, so that a lead time of zero is acted on only after the firing tick has finished
+    // closing the main window.
+    timer2.setEnabled(true);
+}
+
+void Form3::stopTimers() {
+    timer1.setEnabled(false);
+    timer2.setEnabled(false);
+}
+
+void Form3::timer1Tick() {
+    const std::optional<double> remaining = textToNumber(label1.text);
+    if (!remaining) {
+        return;
+    }
+    setText(label1, numberToText(*remaining - 1));
+    timer2Tick();
+}
+
+void Form3::timer2Tick() {
+    const std::optional<double> remaining = textToNumber(label1.text);
+    if (!remaining || *remaining != 0) {
+        return;
+    }
+    if (commandFor(command1.text)) {
+        carryOut();
+    }
+}
+
+void Form3::carryOut() {
+    Program& program = this->program();
+    const std::optional<std::string_view> command = commandFor(command1.text);
+    const bool carriedOut = command && program.platform().runCommand(*command);
+    // A refused or failed action is not reported as success.
+    program.endProgram(!command || carriedOut ? 0 : 1);
+}
+
+void Form3::command1Click() { carryOut(); }
+
+void Form3::command2Click() {
+    Program& program = this->program();
+    program.close(*this);
+    program.showForm1();
+}
+
+void Form3::closing() { program().showForm1(); }
+
+void Form3::click(Control& control) {
+    if (&control == &command1) {
+        command1Click();
+    } else if (&control == &command2) {
+        command2Click();
+    }
+}
+
+}  // namespace veltrask::core

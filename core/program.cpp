@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#include "program.h"
+
+#include "form1.h"
+#include "form3.h"
+#include "form4.h"
+#include "time_text.h"
+
+namespace veltrask::core {
+
+Program::Program(Platform& platform) : platform_(platform) {}
+
+Program::~Program() {
+    // Discarded without close handlers, as at the end of the program.
+    for (Window* window : {static_cast<Window*>(form1_.get()), static_cast<Window*>(form3_.get()),
+                           static_cast<Window*>(form4_.get())}) {
+        if (window != nullptr) {
+            window->stopTimers();
+        }
+    }
+}
+
+void Program::start() {
+    dispatch([this] { showForm1(); });
+}
+
+template <typename Form>
+Form& Program::create(std::unique_ptr<Form>& slot) {
+    if (!slot) {
+        slot = std::make_unique<Form>(*this);
+        static_cast<Window&>(*slot).startUp();  // inside the show that creates it
+    }
+    return *slot;
+}
+
+Form1& Program::form1() { return create(form1_); }
+
+Form1& Program::showForm1() {
+    Form1& form = form1();
+    show(form);
+    return form;
+}
+
+Form3& Program::showForm3() {
+    Form3& form = create(form3_);
+    show(form);
+    return form;
+}
+
+Form4& Program::showForm4() {
+    Form4& form = create(form4_);
+    show(form);
+    return form;
+}
+
+void Program::show(Window& window) {
+    if (ended_) {
+        return;
+    }
+    window.visible_ = true;
+    platform_.showWindow(window);
+}
+
+void Program::hide(Window& window) {
+    window.visible_ = false;
+    platform_.hideWindow(window);
+}
+
+std::unique_ptr<Window> Program::take(Window& window) {
+    if (&window == form1_.get()) {
+        return std::move(form1_);
+    }
+    if (&window == form3_.get()) {
+        return std::move(form3_);
+    }
+    if (&window == form4_.get()) {
+        return std::move(form4_);
+    }
+    return nullptr;
+}
+
+void Program::close(Window& window) {
+    window.closing();
+    if (ended_) {
+        return;
+    }
+    std::unique_ptr<Window> owned = take(window);
+    if (!owned) {
+        return;  // already closed inside its own close handler
+    }
+    owned->stopTimers();
+    owned->visible_ = false;
+    platform_.destroyWindow(*owned);
+    closed_.push_back(std::move(owned));
+}
+
+void Program::endProgram(int exitCode) {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    for (Window* window : {static_cast<Window*>(form1_.get()), static_cast<Window*>(form3_.get()),
+                           static_cast<Window*>(form4_.get())}) {
+        if (window != nullptr) {
+            window->stopTimers();
+        }
+    }
+    platform_.endProgram(exitCode);
+}
+
+std::string Program::currentTimeText() const {
+    return timeText(platform_.msecsSinceMidnight() / 1000);
+}
+
+void Program::finishEvent() {
+    closed_.clear();
+    if (ended_) {
+        return;
+    }
+    if (!form1_ && !form3_ && !form4_) {
+        endProgram(0);
+        return;
+    }
+    platform_.stateChanged();
+}
+
+}  // namespace veltrask::core

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform.h"
+#include "window.h"
+
+namespace veltrask::core {
+
+class Form1;
+class Form3;
+class Form4;
+
+// The program's windows and their life cycle. Every event from outside (a click, a key, a tick)
+// enters through dispatch(), so that windows closed by a handler are destroyed only after the
+// outermost handler has finished, and the program ends once no window is left.
+class Program {
+public:
+    explicit Program(Platform& platform);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Platform& platform() const { return platform_; }
+
+    // Creates and shows the main window, the only window created at start.
+    void start();
+
+    // The main window. After it has been closed, the first access creates a new one in its
+    // initial state, hidden, with its clock running.
+    Form1& form1();
+    Form1* existingForm1() const { return form1_.get(); }
+    Form3* existingForm3() const { return form3_.get(); }
+    Form4* existingForm4() const { return form4_.get(); }
+
+    // Window operations. show creates the window on first use, running its start-up inside the
+    // show; showing an open window only brings it to the front.
+    Form1& showForm1();
+    Form3& showForm3();
+    Form4& showForm4();
+    void show(Window& window);
+    void hide(Window& window);
+    // Runs the window's close handler, if it has one, then discards the window and its values.
+    void close(Window& window);
+
+    // Stops everything at once: no close handler runs and no later event is handled.
+    void endProgram(int exitCode);
+    bool hasEnded() const { return ended_; }
+
+    std::string currentTimeText() const;
+
+    template <typename Handler>
+    void dispatch(Handler&& handler) {
+        if (ended_) {
+            return;
+        }
+        ++depth_;
+        std::forward<Handler>(handler)();
+        --depth_;
+        if (depth_ == 0) {
+            finishEvent();
+        }
+    }
+
+private:
+    template <typename Form>
+    Form& create(std::unique_ptr<Form>& slot);
+    void finishEvent();
+    std::unique_ptr<Window> take(Window& window);
+
+    Platform& platform_;
+    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<Form3> form3_;
+    std::unique_ptr<Form4> form4_;
+    // Closed windows wait here until the event that closed them has finished: the rest of that
+    // handler may still be running on them.
+    std::vector<std::unique_ptr<Window>> closed_;
+    int depth_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace veltrask::core

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: MIT
+#include "window.h"
+
+#include <algorithm>
+
+#include "platform.h"
+#include "program.h"
+
+namespace veltrask::core {
+
+TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacing, int intervalMs,
+                           std::function<void()> onTick)
+    : program_(program),
+      name_(name),
+      pacing_(pacing),
+      intervalMs_(intervalMs),
+      onTick_(std::move(onTick)),
+      backend_(program.platform().createTimer([this] { fire(); })) {}
+
+TimerControl::~TimerControl() = default;
+
+void TimerControl::setEnabled(bool enabled) {
+    if (enabled == enabled_) {
+        return;
+    }
+    enabled_ = enabled;
+    if (enabled_) {
+        arm();
+    } else {
+        backend_->stop();
+    }
+}
+
+void TimerControl::arm() {
+    switch (pacing_) {
+        case Pacing::Interval:
+            backend_->start(intervalMs_);
+            break;
+        case Pacing::AfterEachSecond: {
+            // A few milliseconds past the boundary, so that a timer that fires a little early still
+            // reads the new second.
+            constexpr int kMarginMs = 5;
+            const int intoSecond = program_.platform().msecsSinceMidnight() % 1000;
+            backend_->start(1000 - intoSecond + kMarginMs);
+            break;
+        }
+        case Pacing::Immediately:
+            backend_->start(0);
+            break;
+    }
+}
+
+void TimerControl::fire() {
+    program_.dispatch([this] {
+        if (!enabled_) {
+            return;
+        }
+        if (pacing_ == Pacing::Immediately) {
+            enabled_ = false;
+        }
+        onTick_();
+        // The handler may have disabled this timer or closed its window (which disables it).
+        if (enabled_) {
+            arm();
+        }
+    });
+}
+
+Window::Window(Program& program, WindowKind kind, std::string caption)
+    : program_(program), kind_(kind), caption_(std::move(caption)) {}
+
+Window::~Window() = default;
+
+void Window::setControls(std::initializer_list<Control*> tabOrder) { controls_ = tabOrder; }
+
+Control* Window::find(std::string_view name) const {
+    const auto it = std::find_if(controls_.begin(), controls_.end(),
+                                 [name](const Control* c) { return c->name == name; });
+    return it == controls_.end() ? nullptr : *it;
+}
+
+void Window::focusFirst() {
+    const auto it = std::find_if(controls_.begin(), controls_.end(),
+                                 [](const Control* c) { return c->canTakeFocus(); });
+    if (it != controls_.end()) {
+        setFocus(**it);
+    }
+}
+
+void Window::setText(Control& control, std::string text) {
+    if (control.text == text) {
+        return;
+    }
+    control.text = std::move(text);
+    changed(control);
+}
+
+void Window::setFocus(Control& control) {
+    // A control that cannot take the focus leaves it where it is, as in any toolkit.
+    if (focus_ == &control || !control.canTakeFocus()) {
+        return;
+    }
+    Control* previous = focus_;
+    focus_ = &control;
+    if (previous != nullptr) {
+        lostFocus(*previous);
+    }
+    if (focus_ == &control) {
+        gotFocus(control);
+    }
+}
+
+void Window::moveFocusOnIfHeld(Control& control) {
+    if (focus_ != &control) {
+        return;
+    }
+    const auto it = std::find(controls_.begin(), controls_.end(), &control);
+    const std::size_t start = static_cast<std::size_t>(it - controls_.begin());
+    for (std::size_t step = 1; step < controls_.size(); ++step) {
+        Control& next = *controls_[(start + step) % controls_.size()];
+        if (next.canTakeFocus()) {
+            setFocus(next);
+            return;
+        }
+    }
+    focus_ = nullptr;
+    lostFocus(control);
+}
+
+void Window::setEnabled(Control& control, bool enabled) {
+    control.enabled = enabled;
+    if (!enabled) {
+        moveFocusOnIfHeld(control);
+    }
+}
+
+void Window::setVisible(Control& control, bool visible) {
+    control.visible = visible;
+    if (!visible) {
+        moveFocusOnIfHeld(control);
+    }
+}
+
+void Window::setChecked(Control& control, bool checked) { control.checked = checked; }
+
+void Window::setMaxLength(Control& control, int maxLength) { control.maxLength = maxLength; }
+
+void Window::setForeColor(Control& control, Rgb color) { control.foreColor = color; }
+
+void Window::setCaption(std::string caption) { caption_ = std::move(caption); }
+
+void Window::click(Control&) {}
+
+bool Window::keyPress(Control&, char32_t) { return true; }
+
+bool Window::acceptsInput(const Control&, std::string_view) const { return true; }
+
+}  // namespace veltrask::core

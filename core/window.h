@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veltrask::core {
+
+class Program;
+class Timer;
+
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kGrey{128, 128, 128};
+inline constexpr Rgb kDarkBlue{0, 0, 128};
+
+enum class ControlKind { Label, TextBox, ComboBox, OptionButton, CommandButton };
+
+// One control of a window. Its fields are the whole state of the program; they change only through
+// the owning window's setters, which run the handlers the change triggers.
+struct Control {
+    Control(std::string_view controlName, ControlKind controlKind, std::string initialText = {})
+        : name(controlName), kind(controlKind), text(std::move(initialText)) {}
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    bool canTakeFocus() const { return kind != ControlKind::Label && enabled && visible; }
+
+    const std::string name;
+    const ControlKind kind;
+    std::string text;  // text or caption
+    bool enabled = true;
+    bool visible = true;
+    bool checked = false;  // option buttons
+    int maxLength = 0;     // 0: no limit
+    Rgb foreColor = kBlack;
+};
+
+// A window timer: an interval and an enabled flag, like any other control state.
+class TimerControl {
+public:
+    enum class Pacing {
+        Interval,          // every intervalMs after it was enabled
+        AfterEachSecond,   // just after each boundary of the wall-clock second
+        Immediately,       // once, as soon as the current event has finished
+    };
+
+    TimerControl(Program& program, std::string_view name, Pacing pacing, int intervalMs,
+                 std::function<void()> onTick);
+    ~TimerControl();
+    TimerControl(const TimerControl&) = delete;
+    TimerControl& operator=(const TimerControl&) = delete;
+
+    const std::string& name() const { return name_; }
+    int intervalMs() const { return intervalMs_; }
+    bool enabled() const { return enabled_; }
+    // Enabling a running timer keeps its phase; only a change of the flag re-arms it.
+    void setEnabled(bool enabled);
+
+private:
+    void arm();
+    void fire();
+
+    Program& program_;
+    std::string name_;
+    Pacing pacing_;
+    int intervalMs_;
+    std::function<void()> onTick_;
+    std::unique_ptr<Timer> backend_;
+    bool enabled_ = false;
+};
+
+enum class WindowKind { Form1, Form3, Form4 };
+
+class Window {
+public:
+    Window(Program& program, WindowKind kind, std::string caption);
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    WindowKind kind() const { return kind_; }
+    Program& program() const { return program_; }
+    const std::string& caption() const { return caption_; }
+    bool isVisible() const { return visible_; }
+    // Every control, in tab order.
+    const std::vector<Control*>& controls() const { return controls_; }
+    Control* find(std::string_view name) const;
+    Control* focus() const { return focus_; }
+
+    // The setters below run the handlers their change triggers before they return, the way the
+    // window system does: a change handler inside the assignment, lost- and got-focus handlers
+    // inside the focus move.
+    void setText(Control& control, std::string text);
+    void setFocus(Control& control);
+    void setEnabled(Control& control, bool enabled);
+    void setVisible(Control& control, bool visible);
+    void setChecked(Control& control, bool checked);
+    void setMaxLength(Control& control, int maxLength);
+    void setForeColor(Control& control, Rgb color);
+    void setCaption(std::string caption);
+
+    // Called by the view when a control is clicked; what a click means is each window's own.
+    virtual void click(Control& control);
+    // A typed character reaching a control. False: the character is discarded.
+    virtual bool keyPress(Control& control, char32_t character);
+    // Whether a text the user is about to place into the control (a paste, a drop, an input
+    // method) may go in. The view asks before any change of that kind.
+    virtual bool acceptsInput(const Control& control, std::string_view proposedText) const;
+
+protected:
+    friend class Program;
+
+    void setControls(std::initializer_list<Control*> tabOrder);
+    // Focus rests on the first control in tab order that can take it.
+    void focusFirst();
+
+    virtual void startUp() {}
+    // The close handler, run inside close() before the window is discarded.
+    virtual void closing() {}
+    virtual void changed(Control&) {}
+    virtual void gotFocus(Control&) {}
+    virtual void lostFocus(Control&) {}
+    virtual void stopTimers() {}
+
+private:
+    void moveFocusOnIfHeld(Control& control);
+
+    Program& program_;
+    WindowKind kind_;
+    std::string caption_;
+    bool visible_ = false;
+    std::vector<Control*> controls_;
+    Control* focus_ = nullptr;
+};
+
+}  // namespace veltrask::core

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+#include "core/window.h"
+
+namespace veltrask::testing {
+
+// A platform in virtual time: the clock only moves when the test advances it, and timers fire in
+// order of their due time as it passes. Everything the core does to the outside is recorded.
+class FakePlatform final : public core::Platform {
+public:
+    explicit FakePlatform(std::int64_t startMs = 0) : nowMs_(startMs) {}
+
+    // --- driving ---
+    std::int64_t nowMs() const { return nowMs_; }
+    // Runs every timer due up to now + ms, in order, then leaves the clock at now + ms.
+    void advance(std::int64_t ms);
+    // Moves the clock without running any timer (a suspended computer, a clock being set).
+    void jumpClock(std::int64_t ms) { clockOffsetMs_ += ms; }
+    // Delays every armed timer by ms (a busy machine delivering ticks late).
+    void delayTimers(std::int64_t ms);
+    void setCommandResult(bool carriedOut) { commandResult_ = carriedOut; }
+
+    // --- what happened ---
+    std::vector<std::string> commands;
+    int beeps = 0;
+    std::vector<int> endings;  // exit codes passed to endProgram
+    // "show Form3", "hide Form1", "destroy Form1", ... in order.
+    std::vector<std::string> windowLog;
+    int stateChanges = 0;
+    std::size_t armedTimers() const;
+
+    // --- core::Platform ---
+    int msecsSinceMidnight() override;
+    std::unique_ptr<core::Timer> createTimer(std::function<void()> onTimeout) override;
+    bool runCommand(std::string_view commandLine) override;
+    void beep() override { ++beeps; }
+    void endProgram(int exitCode) override { endings.push_back(exitCode); }
+    void showWindow(core::Window& window) override;
+    void hideWindow(core::Window& window) override;
+    void destroyWindow(core::Window& window) override;
+    void stateChanged() override { ++stateChanges; }
+
+private:
+    struct Entry {
+        std::function<void()> onTimeout;
+        std::int64_t dueMs = -1;  // -1: stopped
+        std::uint64_t sequence = 0;
+    };
+    class FakeTimer;
+
+    std::int64_t nowMs_;
+    std::int64_t clockOffsetMs_ = 0;
+    std::uint64_t nextSequence_ = 0;
+    std::map<std::uint64_t, std::shared_ptr<Entry>> timers_;
+    std::uint64_t nextId_ = 0;
+    bool commandResult_ = true;
+};
+
+std::string windowName(const core::Window& window);
+
+}  // namespace veltrask::testing

@@ -22,7 +22,9 @@ std::string twoDigits(int value) {
     return std::string{static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
 }
 
-bool filled(const Control& field) { return !field.text.empty(); }
+bool filled(const Control& field) {
+    return !field.text.empty();
+}
 
 }  // namespace
 
@@ -30,12 +32,11 @@ Form1::Form1(Program& program)
     : Window(program, WindowKind::Form1, std::string(kMainCaption)),
       timer1(program, "Timer1", TimerControl::Pacing::AfterEachSecond, kTickMs,
              [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::Interval, kTickMs,
-             [this] { timer2Tick(); }) {
-    setControls({&label1, &text1,  &label2, &label3,  &text2,   &label4,  &text3,
-                 &label5, &label6, &command1, &label8, &text4,  &label9,  &combo1,
-                 &option1, &option2, &text5, &label10, &text6,  &label11, &text7,
-                 &label12, &label13, &text8, &label7,  &label14});
+      timer2(program, "Timer2", TimerControl::Pacing::Interval, kTickMs, [this] { timer2Tick(); }) {
+    setControls({&label1,  &text1,   &label2,   &label3,  &text2,  &label4,  &text3,
+                 &label5,  &label6,  &command1, &label8,  &text4,  &label9,  &combo1,
+                 &option1, &option2, &text5,    &label10, &text6,  &label11, &text7,
+                 &label12, &label13, &text8,    &label7,  &label14});
     label8.visible = false;
     text4.enabled = false;
     text4.visible = false;
@@ -75,7 +76,8 @@ void Form1::timer1Tick() {
 
 bool Form1::targetMatches(int secondOfDay) const {
     const int hour = secondOfDay / 3600;
-    if (text2.text != twoDigits(secondOfDay / 60 % 60) || text3.text != twoDigits(secondOfDay % 60)) {
+    if (text2.text != twoDigits(secondOfDay / 60 % 60) ||
+        text3.text != twoDigits(secondOfDay % 60)) {
         return false;
     }
     // The hour matches by value, so that "09" and the "00" of a reset hour are not dead targets.
@@ -268,12 +270,18 @@ bool Form1::isNumericField(const Control& control) const {
 }
 
 Control* Form1::nextAfter(const Control& field) {
-    if (&field == &text1) return &text2;
-    if (&field == &text2) return &text3;
-    if (&field == &text3) return &combo1;
-    if (&field == &text5) return &text6;
-    if (&field == &text6) return &text7;
-    if (&field == &text7) return &combo1;
+    if (&field == &text1)
+        return &text2;
+    if (&field == &text2)
+        return &text3;
+    if (&field == &text3)
+        return &combo1;
+    if (&field == &text5)
+        return &text6;
+    if (&field == &text6)
+        return &text7;
+    if (&field == &text7)
+        return &combo1;
     return nullptr;
 }
 

@@ -13,15 +13,15 @@ namespace veltrask::core {
 
 namespace {
 
-// Above 2^53 a double no longer steps down by one, so such a lead time could never reach zero.
-constexpr double kLargestCountableLeadTime = 9007199254740992.0;
+// From 2^53 on a double no longer steps down by one, so such a lead time could never reach zero.
+constexpr double kFirstUncountableLeadTime = 9007199254740992.0;
 
 // The lead time as the confirmation window counts it: the main window's text unchanged, unless it
 // cannot be counted down (empty after the user cleared it, or too large), which falls back to the
 // default the confirm button would have filled in.
 std::string countableLeadTime(const std::string& text) {
     const std::optional<double> value = textToNumber(text);
-    if (!value || *value > kLargestCountableLeadTime) {
+    if (!value || *value >= kFirstUncountableLeadTime) {
         return std::string(kDefaultLeadTime);
     }
     return text;
@@ -86,7 +86,9 @@ void Form3::carryOut() {
     program.endProgram(!command || carriedOut ? 0 : 1);
 }
 
-void Form3::command1Click() { carryOut(); }
+void Form3::command1Click() {
+    carryOut();
+}
 
 void Form3::command2Click() {
     Program& program = this->program();
@@ -94,7 +96,9 @@ void Form3::command2Click() {
     program.showForm1();
 }
 
-void Form3::closing() { program().showForm1(); }
+void Form3::closing() {
+    program().showForm1();
+}
 
 void Form3::click(Control& control) {
     if (&control == &command1) {

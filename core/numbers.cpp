@@ -9,7 +9,9 @@ namespace veltrask::core {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // -?digits(.digits)?([eE][+-]?digits)? : from_chars alone would also take "inf", "nan" and hex.
 bool isNumberText(std::string_view text) {

@@ -33,7 +33,9 @@ Form& Program::create(std::unique_ptr<Form>& slot) {
     return *slot;
 }
 
-Form1& Program::form1() { return create(form1_); }
+Form1& Program::form1() {
+    return create(form1_);
+}
 
 Form1& Program::showForm1() {
     Form1& form = form1();

@@ -71,7 +71,9 @@ Window::Window(Program& program, WindowKind kind, std::string caption)
 
 Window::~Window() = default;
 
-void Window::setControls(std::initializer_list<Control*> tabOrder) { controls_ = tabOrder; }
+void Window::setControls(std::initializer_list<Control*> tabOrder) {
+    controls_ = tabOrder;
+}
 
 Control* Window::find(std::string_view name) const {
     const auto it = std::find_if(controls_.begin(), controls_.end(),
@@ -141,18 +143,30 @@ void Window::setVisible(Control& control, bool visible) {
     }
 }
 
-void Window::setChecked(Control& control, bool checked) { control.checked = checked; }
+void Window::setChecked(Control& control, bool checked) {
+    control.checked = checked;
+}
 
-void Window::setMaxLength(Control& control, int maxLength) { control.maxLength = maxLength; }
+void Window::setMaxLength(Control& control, int maxLength) {
+    control.maxLength = maxLength;
+}
 
-void Window::setForeColor(Control& control, Rgb color) { control.foreColor = color; }
+void Window::setForeColor(Control& control, Rgb color) {
+    control.foreColor = color;
+}
 
-void Window::setCaption(std::string caption) { caption_ = std::move(caption); }
+void Window::setCaption(std::string caption) {
+    caption_ = std::move(caption);
+}
 
 void Window::click(Control&) {}
 
-bool Window::keyPress(Control&, char32_t) { return true; }
+bool Window::keyPress(Control&, char32_t) {
+    return true;
+}
 
-bool Window::acceptsInput(const Control&, std::string_view) const { return true; }
+bool Window::acceptsInput(const Control&, std::string_view) const {
+    return true;
+}
 
 }  // namespace veltrask::core

@@ -50,9 +50,9 @@ struct Control {
 class TimerControl {
 public:
     enum class Pacing {
-        Interval,          // every intervalMs after it was enabled
-        AfterEachSecond,   // just after each boundary of the wall-clock second
-        Immediately,       // once, as soon as the current event has finished
+        Interval,         // every intervalMs after it was enabled
+        AfterEachSecond,  // just after each boundary of the wall-clock second
+        Immediately,      // once, as soon as the current event has finished
     };
 
     TimerControl(Program& program, std::string_view name, Pacing pacing, int intervalMs,

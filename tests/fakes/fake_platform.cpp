@@ -51,7 +51,7 @@ void FakePlatform::advance(std::int64_t ms) {
             break;
         }
         nowMs_ = next->dueMs;
-        next->dueMs = -1;  // single shot; the core re-arms periodic timers itself
+        next->dueMs = -1;                  // single shot; the core re-arms periodic timers itself
         auto onTimeout = next->onTimeout;  // the timer may be destroyed while it runs
         onTimeout();
     }

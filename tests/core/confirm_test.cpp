@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#include <string>
+
+#include "harness.h"
+
+namespace veltrask::testing {
+namespace {
+
+struct ConfirmCase {
+    const char* name;
+    const char* hours;
+    const char* minutes;
+    const char* seconds;
+    const char* label13;  // what the countdown starts from; "" when none is armed
+};
+
+class ConfirmCountdown : public ProgramTest, public ::testing::WithParamInterface<ConfirmCase> {};
+
+TEST_P(ConfirmCountdown, SetsTheRemainingSecondsAndHides) {
+    const ConfirmCase& row = GetParam();
+    click(main(), main().option2);
+    setText(main(), main().text5, row.hours);
+    setText(main(), main().text6, row.minutes);
+    setText(main(), main().text7, row.seconds);
+    confirm();
+    EXPECT_EQ(main().label13.text, row.label13);
+    EXPECT_TRUE(main().timer2.enabled());
+    EXPECT_FALSE(main().isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ConfirmCountdown,
+    ::testing::Values(ConfirmCase{"HoursMinutesSeconds", "1", "2", "3", "3723"},
+                      ConfirmCase{"HoursMinutes", "1", "2", "", "3720"},
+                      ConfirmCase{"HoursSeconds", "1", "", "3", "3603"},
+                      ConfirmCase{"HoursOnly", "99", "", "", "356400"},
+                      ConfirmCase{"MinutesSeconds", "", "2", "30", "150"},
+                      ConfirmCase{"MinutesOnlyBeyondAnHour", "", "90", "", "5400"},
+                      ConfirmCase{"SecondsOnlyCopiedAsTyped", "", "", "05", "05"},
+                      ConfirmCase{"SecondsOnlyDoubleZero", "", "", "00", "00"},
+                      ConfirmCase{"AllZero", "0", "0", "0", "0"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ProgramTest, ConfirmPadsMinuteAndSecondButNeverTheHour) {
+    setText(main(), main().text1, "9");
+    setText(main(), main().text2, "5");
+    setText(main(), main().text3, "7");
+    confirm();
+    EXPECT_EQ(main().text1.text, "9");
+    EXPECT_EQ(main().text2.text, "05");
+    EXPECT_EQ(main().text3.text, "07");
+    EXPECT_FALSE(main().isVisible());
+    // The padded fields ran their change rule: the focus went on past Text3.
+    EXPECT_EQ(main().focus(), &main().combo1);
+}
+
+TEST_F(ProgramTest, ConfirmWithAnIncompleteTargetLeavesTheWindowOpen) {
+    setText(main(), main().text1, "9");
+    setText(main(), main().text3, "7");
+    confirm();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().text2.text, "");
+    EXPECT_EQ(main().text3.text, "07");
+    EXPECT_EQ(main().label13.text, "");
+    EXPECT_FALSE(main().timer2.enabled());
+}
+
+TEST_F(ProgramTest, ConfirmWithNothingFilledOnlyRestoresTheLeadTime) {
+    chooseAction(core::kShutDown);
+    setText(main(), main().text4, "");
+    confirm();
+    EXPECT_EQ(main().text4.text, "30");
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_FALSE(main().timer2.enabled());
+}
+
+TEST_F(ProgramTest, ConfirmingAgainReplacesTheRunningCountdown) {
+    click(main(), main().option2);
+    setText(main(), main().text7, "50");
+    confirm();
+    platform.advance(10'000);
+    setText(main(), main().text7, "");
+    setText(main(), main().text6, "1");
+    confirm();
+    EXPECT_EQ(main().label13.text, "60");
+    EXPECT_TRUE(main().timer2.enabled());
+}
+
+TEST_F(ProgramTest, AnUnknownActionTextKeepsTheWindowButStillArmsTheCountdown) {
+    click(main(), main().option2);
+    setText(main(), main().combo1, "something else");
+    setText(main(), main().text7, "5");
+    confirm();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().label13.text, "5");
+}
+
+}  // namespace
+}  // namespace veltrask::testing

@@ -163,7 +163,11 @@ void Form1::command1Click() {
 
     std::string total;
     if (!filled(text5) && !filled(text6)) {
-        total = text7.text;  // the seconds alone are taken as typed
+        // The seconds alone are taken as typed, as long as they can be counted down.
+        if (!textToNumber(text7.text)) {
+            return;
+        }
+        total = text7.text;
     } else {
         double seconds = 0;
         for (auto [field, factor] : {std::pair{&text5, 3600.0}, {&text6, 60.0}, {&text7, 1.0}}) {

@@ -21,6 +21,8 @@ public:
 
     // --- driving ---
     std::int64_t nowMs() const { return nowMs_; }
+    // The wall clock the program reads, before it is folded into one day.
+    std::int64_t wallMs() const { return nowMs_ + clockOffsetMs_; }
     // Runs every timer due up to now + ms, in order, then leaves the clock at now + ms.
     void advance(std::int64_t ms);
     // Moves the clock without running any timer (a suspended computer, a clock being set).

@@ -21,7 +21,10 @@ inline constexpr std::string_view kRestartCommand = "Shutdown -r -t 00";
 inline constexpr std::string_view kLogOffCommand = "Shutdown -l -t 00";
 inline constexpr std::string_view kOpenAddressCommand = "explorer.exe ";
 
+// The program's page: opened as a full address, shown without its scheme, which would not fit
+// the label at the window's 9-point font.
 inline constexpr std::string_view kWebsite = "https://veltrask.example.org/";
+inline constexpr std::string_view kWebsiteShown = "veltrask.example.org";
 
 inline bool isActionName(std::string_view text) {
     for (const auto name : kActionNames) {

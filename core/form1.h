@@ -11,7 +11,7 @@ namespace veltrask::core {
 
 inline constexpr std::string_view kMainCaption = "VeltraskV3.0正式版";
 inline constexpr std::string_view kReminderPlaceholder = "请输入要提醒的内容";
-inline constexpr std::string_view kCreditLine = "Veltrask 定时关机与提醒工具，自由软件，欢迎使用。";
+inline constexpr std::string_view kCreditLine = "Veltrask 定时关机与提醒，自由软件。";
 inline constexpr std::string_view kWebsiteLead = "欢迎访问我们的网站：";
 inline constexpr std::string_view kDefaultLeadTime = "30";
 
@@ -49,7 +49,7 @@ public:
     Control text8{"Text8", ControlKind::TextBox, std::string(kReminderPlaceholder)};
     Control label7{"Label7", ControlKind::Label, std::string(kCreditLine)};
     Control label14{"Label14", ControlKind::Label,
-                    std::string(kWebsiteLead) + std::string(kWebsite)};
+                    std::string(kWebsiteLead) + std::string(kWebsiteShown)};
 
     // The clock, just after each second; and the countdown, once a second while enabled.
     TimerControl timer1;

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+#include "platform/system_platform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTime>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "platform/command_runner.h"
+
+#ifndef _WIN32
+#include <canberra.h>
+#endif
+
+namespace veltrask::platform {
+
+namespace {
+
+class QtTimer final : public core::Timer {
+public:
+    explicit QtTimer(std::function<void()> onTimeout) : timer_(new QTimer) {
+        // The clock timer is armed a few milliseconds after each second boundary: a coarse timer
+        // could deliver the tick on the wrong side of it.
+        timer_->setTimerType(Qt::PreciseTimer);
+        timer_->setSingleShot(true);
+        QObject::connect(timer_, &QTimer::timeout, timer_,
+                         [this, onTimeout = std::move(onTimeout)] {
+                             // The callback may destroy this object; the flag lives on the stack to
+                             // tell.
+                             bool destroyed = false;
+                             destroyedFlag_ = &destroyed;
+                             onTimeout();
+                             if (!destroyed) {
+                                 destroyedFlag_ = nullptr;
+                             }
+                         });
+    }
+
+    ~QtTimer() override {
+        timer_->disconnect();
+        timer_->stop();
+        if (destroyedFlag_) {
+            // Its timeout is still being delivered: Qt must be done with it before it goes.
+            *destroyedFlag_ = true;
+            timer_->deleteLater();
+        } else {
+            delete timer_;
+        }
+    }
+
+    QtTimer(const QtTimer&) = delete;
+    QtTimer& operator=(const QtTimer&) = delete;
+
+    void start(int delayMs) override { timer_->start(std::max(delayMs, 0)); }
+    void stop() override { timer_->stop(); }
+
+private:
+    QTimer* timer_;
+    bool* destroyedFlag_ = nullptr;  // set while the callback runs
+};
+
+}  // namespace
+
+SystemPlatform::SystemPlatform() = default;
+SystemPlatform::~SystemPlatform() = default;
+
+int SystemPlatform::msecsSinceMidnight() {
+    return QTime::currentTime().msecsSinceStartOfDay();
+}
+
+std::unique_ptr<core::Timer> SystemPlatform::createTimer(std::function<void()> onTimeout) {
+    return std::make_unique<QtTimer>(std::move(onTimeout));
+}
+
+bool SystemPlatform::runCommand(std::string_view commandLine) {
+    return runCommandLine(commandLine);
+}
+
+void SystemPlatform::beep() {
+#ifndef _WIN32
+    // Connecting to the sound server takes time, so it waits for the first beep.
+    if (!soundTried_) {
+        soundTried_ = true;
+        ca_context* context = nullptr;
+        if (ca_context_create(&context) == CA_SUCCESS) {
+            sound_.reset(context);
+            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Veltrask", nullptr);
+        }
+    }
+    if (sound_) {
+        // Playing is asynchronous: the result only says whether the sound could be started.
+        int result = ca_context_play(sound_.get(), 0, CA_PROP_EVENT_ID, "bell", nullptr);
+        if (result == CA_ERROR_NOTFOUND) {
+            result = ca_context_play(sound_.get(), 0, CA_PROP_EVENT_ID, "dialog-warning", nullptr);
+        }
+        if (result == CA_SUCCESS) {
+            return;
+        }
+        if (result != CA_ERROR_NOTFOUND) {
+            sound_.reset();  // no sound device: asking again on every beep would not help
+        }
+    }
+#endif
+    QApplication::beep();
+}
+
+void SystemPlatform::endProgram(int exitCode) {
+    QCoreApplication::exit(exitCode);
+}
+
+void SystemPlatform::SoundDeleter::operator()(ca_context* context) const {
+#ifndef _WIN32
+    ca_context_destroy(context);
+#else
+    (void)context;
+#endif
+}
+
+}  // namespace veltrask::platform

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "core/form1.h"
+#include "core/form3.h"
+#include "core/form4.h"
+#include "view_fixture.h"
+
+namespace veltrask::testing {
+
+namespace {
+
+void flushDeletions() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// What a user sees of the main window right after start-up, or after it was replaced.
+void checkInitialMainWindow(const ui::WindowView* view) {
+    QVERIFY(view != nullptr);
+    QVERIFY(view->isVisible());
+    for (const char* name : {"Text1", "Text2", "Text3", "Text5", "Text6", "Text7"}) {
+        QCOMPARE(view->findChild<QLineEdit*>(name)->text(), QString());
+    }
+    QCOMPARE(view->findChild<QComboBox*>("Combo1")->currentText(), QStringLiteral("提醒我"));
+    QVERIFY(view->findChild<QRadioButton*>("Option1")->isChecked());
+    QVERIFY(!view->findChild<QLineEdit*>("Text4")->isVisible());
+}
+
+// Confirms a clock-time target well away from now: the main window hides and keeps its values.
+void confirmTarget(ui::WindowView* view) {
+    QTest::keyClicks(view->findChild<QLineEdit*>("Text1"), QStringLiteral("1"));
+    QTest::mouseClick(view->findChild<QLineEdit*>("Text2"), Qt::LeftButton);
+    QTest::keyClicks(view->findChild<QLineEdit*>("Text2"), QStringLiteral("5"));
+    QTest::mouseClick(view->findChild<QLineEdit*>("Text3"), Qt::LeftButton);
+    QTest::keyClicks(view->findChild<QLineEdit*>("Text3"), QStringLiteral("7"));
+    QTest::mouseClick(view->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(view->isHidden());
+}
+
+}  // namespace
+
+void UiTest::closingMainWindowEndsProgram() {
+    QPointer<ui::WindowView> view = mainView();
+    view->close();
+    QCOMPARE(program_->existingForm1(), nullptr);
+    QVERIFY(view->isHidden());
+    QCOMPARE(platform_->endings, std::vector<int>{0});
+    flushDeletions();
+    QVERIFY(view.isNull());
+    QVERIFY(platform_->commands.empty());
+}
+
+void UiTest::lastWindowEndsProgram() {
+    QPointer<ui::WindowView> reminder = openReminder();
+    reminder->close();
+    QVERIFY(platform_->endings.empty());
+    QVERIFY(mainView()->isVisible());
+
+    reminder = openReminder();
+    mainView()->close();
+    QVERIFY(platform_->endings.empty());
+    QVERIFY(reminder->isVisible());
+
+    reminder->close();
+    QCOMPARE(platform_->endings, std::vector<int>{0});
+    flushDeletions();
+    QVERIFY(reminder.isNull());
+}
+
+void UiTest::reminderClosedWhileMainHiddenKeepsRunning() {
+    // Hidden by confirm.
+    ui::WindowView* main = mainView();
+    confirmTarget(main);
+    QPointer<ui::WindowView> reminder = openReminder();
+    reminder->close();
+    QVERIFY(platform_->endings.empty());
+    QVERIFY(main->isHidden());
+    QCOMPARE(main->findChild<QLineEdit*>("Text2")->text(), QStringLiteral("05"));
+
+    // Closed, then reached by name: a new main window in its initial state, hidden.
+    reminder = openReminder();
+    main->close();
+    QVERIFY(program_->existingForm1() == nullptr);
+    program_->dispatch([this] { program_->form1(); });
+    QVERIFY(program_->existingForm1() != nullptr);
+    QCOMPARE(mainView(), nullptr);
+    reminder->close();
+    QVERIFY(platform_->endings.empty());
+    flushDeletions();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+    }
+}
+
+void UiTest::reminderButtonBringsMainWindowBack() {
+    ui::WindowView* main = mainView();
+    confirmTarget(main);
+    ui::WindowView* reminder = openReminder();
+    activate(reminder);
+    QTest::mouseClick(reminder->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(program_->existingForm4(), nullptr);
+    QVERIFY(reminder->isHidden());
+    QCOMPARE(mainView(), main);
+    QVERIFY(main->isVisible());
+    QCOMPARE(main->findChild<QLineEdit*>("Text1")->text(), QStringLiteral("1"));
+    QCOMPARE(main->findChild<QLineEdit*>("Text3")->text(), QStringLiteral("07"));
+    QVERIFY(platform_->endings.empty());
+}
+
+void UiTest::confirmationKeysCarryOut_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << static_cast<int>(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << static_cast<int>(Qt::Key_Enter);
+    QTest::newRow("Space") << static_cast<int>(Qt::Key_Space);
+}
+
+void UiTest::confirmationKeysCarryOut() {
+    QFETCH(int, key);
+    ui::WindowView* view = openConfirmation();
+    QVERIFY(view != nullptr);
+    QCOMPARE(mainView(), nullptr);
+    activate(view);
+    QWidget* focused = view->focusWidget();
+    QCOMPARE(focused, view->findChild<QWidget*>("Command1"));
+
+    QTest::keyClick(focused, static_cast<Qt::Key>(key));
+    QCOMPARE(platform_->commands, std::vector<std::string>{"Shutdown -s -t 00"});
+    QCOMPARE(platform_->endings, std::vector<int>{0});
+    QVERIFY(program_->hasEnded());
+}
+
+void UiTest::confirmationCancelBringsFreshMainWindow_data() {
+    QTest::addColumn<bool>("byTitleBar");
+    QTest::newRow("Command2") << false;
+    QTest::newRow("title-bar close") << true;
+}
+
+void UiTest::confirmationCancelBringsFreshMainWindow() {
+    QFETCH(bool, byTitleBar);
+    QTest::keyClicks(mainView()->findChild<QLineEdit*>("Text1"), QStringLiteral("7"));
+    QPointer<ui::WindowView> view = openConfirmation();
+    activate(view);
+    if (byTitleBar) {
+        view->close();
+    } else {
+        QTest::mouseClick(view->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    }
+    QCOMPARE(program_->existingForm3(), nullptr);
+    QVERIFY(view->isHidden());
+    checkInitialMainWindow(mainView());
+    QVERIFY(platform_->commands.empty());
+    QVERIFY(platform_->endings.empty());
+    flushDeletions();
+    QVERIFY(view.isNull());
+}
+
+void UiTest::clockTargetFiresConfirmation() {
+    ui::WindowView* main = mainView();
+    QTest::keyClick(main->findChild<QComboBox*>("Combo1"), Qt::Key_Down);  // 关闭计算机
+    QTest::mouseClick(main->findChild<QLineEdit*>("Text1"), Qt::LeftButton);
+    QTest::keyClicks(main->findChild<QLineEdit*>("Text1"), QStringLiteral("9"));
+    QTest::mouseClick(main->findChild<QLineEdit*>("Text2"), Qt::LeftButton);
+    QTest::keyClicks(main->findChild<QLineEdit*>("Text2"), QStringLiteral("30"));
+    QTest::keyClicks(main->findChild<QLineEdit*>("Text3"), QStringLiteral("01"));
+    platform_->clockMs += 1000;
+
+    // The real timers: the tick that writes 9:30:01, then the one that sees it.
+    QTRY_VERIFY_WITH_TIMEOUT(program_->existingForm3() != nullptr, 5000);
+    ui::WindowView* view = viewOf(program_->existingForm3());
+    QVERIFY(view != nullptr && view->isVisible());
+    QCOMPARE(view->windowTitle(), QStringLiteral("真的要关闭计算机吗？"));
+    QCOMPARE(view->findChild<QLabel*>("Label1")->text(), QStringLiteral("30"));
+    QCOMPARE(mainView(), nullptr);
+    QCOMPARE(platform_->beeps, 1);
+    QVERIFY(platform_->commands.empty());
+}
+
+}  // namespace veltrask::testing
+
+QTEST_MAIN(veltrask::testing::UiTest)

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "desktop_platform.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <vector>
+
+#include "core/form1.h"
+#include "core/form3.h"
+#include "core/form4.h"
+#include "form1.h"
+#include "form3.h"
+#include "form4.h"
+
+namespace veltrask::ui {
+
+namespace {
+
+void centreOnScreen(QWidget& view) {
+    const QScreen* screen = view.screen() != nullptr ? view.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = view.geometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    view.move(frame.topLeft());
+}
+
+}  // namespace
+
+DesktopPlatform::DesktopPlatform() = default;
+
+DesktopPlatform::~DesktopPlatform() {
+    // The core windows may already be gone: cut every view loose before any widget event could
+    // reach them.
+    for (auto& [window, view] : views_) {
+        if (view) {
+            view->detach();
+        }
+    }
+    for (auto& [window, view] : views_) {
+        delete view.data();
+    }
+}
+
+WindowView* DesktopPlatform::createView(core::Window& window) {
+    switch (window.kind()) {
+        case core::WindowKind::Form1:
+            return new Form1View(static_cast<core::Form1&>(window));
+        case core::WindowKind::Form3:
+            return new Form3View(static_cast<core::Form3&>(window));
+        case core::WindowKind::Form4:
+            return new Form4View(static_cast<core::Form4&>(window));
+    }
+    return nullptr;
+}
+
+WindowView* DesktopPlatform::viewOf(const core::Window& window) const {
+    const auto it = views_.find(&window);
+    return it == views_.end() ? nullptr : it->second.data();
+}
+
+void DesktopPlatform::showWindow(core::Window& window) {
+    const WindowView::PresentingScope presenting;
+    WindowView* view = viewOf(window);
+    const bool created = view == nullptr;
+    if (created) {
+        view = createView(window);
+        if (view == nullptr) {
+            return;
+        }
+        views_[&window] = view;
+        // The first paint already shows the started-up window, the time included.
+        view->sync();
+        centreOnScreen(*view);
+    }
+    view->show();
+    if (!created) {
+        view->raise();  // a new window comes up on top anyway
+    }
+    view->activateWindow();
+}
+
+void DesktopPlatform::hideWindow(core::Window& window) {
+    const WindowView::PresentingScope presenting;
+    if (WindowView* view = viewOf(window)) {
+        view->hide();
+    }
+}
+
+void DesktopPlatform::destroyWindow(core::Window& window) {
+    const WindowView::PresentingScope presenting;
+    const auto it = views_.find(&window);
+    if (it == views_.end()) {
+        return;
+    }
+    QPointer<WindowView> view = it->second;
+    views_.erase(it);
+    if (view) {
+        view->detach();
+        view->hide();
+        // Often called from inside one of the view's own signal handlers.
+        view->deleteLater();
+    }
+}
+
+void DesktopPlatform::stateChanged() {
+    // A sync may cause Qt events that enter the core again; they ask for one more pass instead of
+    // syncing inside a sync.
+    if (syncing_) {
+        syncAgain_ = true;
+        return;
+    }
+    syncing_ = true;
+    do {
+        syncAgain_ = false;
+        syncAll();
+    } while (syncAgain_);
+    syncing_ = false;
+}
+
+void DesktopPlatform::syncAll() {
+    std::vector<QPointer<WindowView>> views;
+    for (auto& [window, view] : views_) {
+        views.push_back(view);
+    }
+    for (const QPointer<WindowView>& view : views) {
+        if (view) {
+            view->sync();
+        }
+    }
+}
+
+}  // namespace veltrask::ui

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "core/program.h"
+#include "core/window.h"
+
+class QLineEdit;
+
+namespace veltrask::ui {
+
+// Where a control sits, in twips relative to the client area. The views keep one such table each,
+// in tab order.
+struct Placement {
+    std::string_view name;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// 15 twips to a logical pixel: the layout was drawn for 96 dots per inch.
+int twipsToPixels(int twips);
+
+// A window whose widgets mirror the controls of one core window. The core state is the truth:
+// sync() writes it into the widgets, and user input goes back into the core as events, never by
+// letting a widget keep a value the core has not agreed to.
+class WindowView : public QWidget {
+    Q_OBJECT
+
+public:
+    WindowView(core::Window& window, int clientWidthTwips, int clientHeightTwips,
+               std::span<const Placement> layout);
+    ~WindowView() override;
+
+    // Null once the core window has been destroyed.
+    core::Window* window() const { return window_; }
+    QWidget* widgetFor(std::string_view controlName) const;
+
+    // Writes every widget whose value differs from the core's.
+    void sync();
+    // The core window is about to go: from now on nothing reaches it.
+    void detach();
+
+    // True while the views themselves change the widgets (syncing, showing, hiding): the focus
+    // and activation events that causes are echoes of the core state, not user input.
+    static bool presenting() { return presentingDepth_ > 0; }
+
+    class PresentingScope {
+    public:
+        PresentingScope() { ++presentingDepth_; }
+        ~PresentingScope() { --presentingDepth_; }
+        PresentingScope(const PresentingScope&) = delete;
+        PresentingScope& operator=(const PresentingScope&) = delete;
+    };
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // An item chosen from a combo box's list by the user.
+    virtual void itemChosen(core::Control& control, int index);
+
+    // Runs a user event through the core; nothing happens once the window is gone.
+    template <typename Handler>
+    void dispatch(Handler&& handler) {
+        if (window_ == nullptr) {
+            return;
+        }
+        window_->program().dispatch(std::forward<Handler>(handler));
+    }
+
+private:
+    struct Binding {
+        core::Control* control;
+        QWidget* widget;
+        bool colourApplied = false;
+        core::Rgb colour{};
+    };
+
+    QWidget* createWidget(core::Control& control);
+    void bindLineEdit(core::Control& control, QLineEdit* edit);
+    const Binding* bindingOf(const QObject* widget) const;
+    void syncControl(Binding& binding);
+    bool filterKey(core::Control& control, QEvent* event);
+    bool filterInputMethod(core::Control& control, QWidget* widget, QEvent* event);
+
+    core::Window* window_;
+    std::vector<Binding> bindings_;
+
+    static int presentingDepth_;
+};
+
+}  // namespace veltrask::ui

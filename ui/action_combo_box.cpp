@@ -27,6 +27,8 @@ void ActionComboBox::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
 }
 
-void ActionComboBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
+void ActionComboBox::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}
 
 }  // namespace veltrask::ui

@@ -18,7 +18,8 @@ namespace veltrask::ui {
 namespace {
 
 void centreOnScreen(QWidget& view) {
-    const QScreen* screen = view.screen() != nullptr ? view.screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        view.screen() != nullptr ? view.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return;
     }

@@ -18,7 +18,7 @@
 #include <cmath>
 
 #include "action_combo_box.h"
-#include "app_icon.h"
+#include "appearance.h"
 #include "core/actions.h"
 #include "core/numbers.h"
 #include "typed_text.h"
@@ -27,15 +27,21 @@ namespace veltrask::ui {
 
 int WindowView::presentingDepth_ = 0;
 
-int twipsToPixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+int twipsToPixels(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
 
 namespace {
 
 constexpr int kNoLimit = 0;
 
-QString toQString(const std::string& text) { return QString::fromStdString(text); }
+QString toQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
-qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
+qsizetype characterCount(const QString& text) {
+    return text.toUcs4().size();
+}
 
 // Every edit that does not come from a typed character (a paste, a drop, the middle button, an
 // input method) is checked here, as a whole, before it changes the field. setText from the core
@@ -92,10 +98,20 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
             continue;
         }
         QWidget* widget = createWidget(*control);
-        widget->setObjectName(QString::fromUtf8(place.name.data(),
-                                                static_cast<qsizetype>(place.name.size())));
+        widget->setObjectName(
+            QString::fromUtf8(place.name.data(), static_cast<qsizetype>(place.name.size())));
+        int height = twipsToPixels(place.height);
+        // One line as a label lays it out.
+        const int lineHeight = widget->fontMetrics()
+                                   .boundingRect(QRect(), Qt::TextWordWrap, QStringLiteral("字"))
+                                   .height();
+        if (control->kind == core::ControlKind::Label && twipsToPixels(place.width) > lineHeight) {
+            // The lead-time captions are drawn 165 twips high, less than one line of a 9-point
+            // font: at that height the lower part of every character would be cut off.
+            height = std::max(height, lineHeight);
+        }
         widget->setGeometry(twipsToPixels(place.left), twipsToPixels(place.top),
-                            twipsToPixels(place.width), twipsToPixels(place.height));
+                            twipsToPixels(place.width), height);
         widget->installEventFilter(this);
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previousFocusable != nullptr) {
@@ -107,7 +123,9 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
     }
 }
 
-WindowView::~WindowView() { detach(); }
+WindowView::~WindowView() {
+    detach();
+}
 
 QWidget* WindowView::createWidget(core::Control& control) {
     switch (control.kind) {

@@ -36,13 +36,27 @@ QString coreFocusName(const core::Program& program) {
 void runScript(QLineEdit* edit, const QString& script) {
     for (const QChar step : script) {
         switch (step.unicode()) {
-            case 'H': QTest::keyClick(edit, Qt::Key_Home); break;
-            case 'E': QTest::keyClick(edit, Qt::Key_End); break;
-            case '<': QTest::keyClick(edit, Qt::Key_Left); break;
-            case '>': QTest::keyClick(edit, Qt::Key_Right); break;
-            case 'D': QTest::keyClick(edit, Qt::Key_Delete); break;
-            case 'B': QTest::keyClick(edit, Qt::Key_Backspace); break;
-            default: QTest::keyClicks(edit, QString(step)); break;
+            case 'H':
+                QTest::keyClick(edit, Qt::Key_Home);
+                break;
+            case 'E':
+                QTest::keyClick(edit, Qt::Key_End);
+                break;
+            case '<':
+                QTest::keyClick(edit, Qt::Key_Left);
+                break;
+            case '>':
+                QTest::keyClick(edit, Qt::Key_Right);
+                break;
+            case 'D':
+                QTest::keyClick(edit, Qt::Key_Delete);
+                break;
+            case 'B':
+                QTest::keyClick(edit, Qt::Key_Backspace);
+                break;
+            default:
+                QTest::keyClicks(edit, QString(step));
+                break;
         }
     }
 }
@@ -54,14 +68,38 @@ void UiTest::typingIntoNumericFields_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("hour 7 stays") << "Text1" << "7" << "7" << "Text1";
-    QTest::newRow("hour 23 moves on") << "Text1" << "23" << "23" << "Text2";
-    QTest::newRow("hour 24 resets and moves on") << "Text1" << "24" << "00" << "Text2";
-    QTest::newRow("letters discarded") << "Text1" << "a1b" << "1" << "Text1";
-    QTest::newRow("blank and signs discarded") << "Text1" << " -+." << "" << "Text1";
-    QTest::newRow("minute 60 resets") << "Text2" << "60" << "00" << "Text3";
-    QTest::newRow("second hands on to the list") << "Text3" << "05" << "05" << "Combo1";
-    QTest::newRow("reminder takes any text") << "Text8" << "x1 y" << "x1 y" << "Text8";
+    QTest::newRow("hour 7 stays") << "Text1"
+                                  << "7"
+                                  << "7"
+                                  << "Text1";
+    QTest::newRow("hour 23 moves on") << "Text1"
+                                      << "23"
+                                      << "23"
+                                      << "Text2";
+    QTest::newRow("hour 24 resets and moves on") << "Text1"
+                                                 << "24"
+                                                 << "00"
+                                                 << "Text2";
+    QTest::newRow("letters discarded") << "Text1"
+                                       << "a1b"
+                                       << "1"
+                                       << "Text1";
+    QTest::newRow("blank and signs discarded") << "Text1"
+                                               << " -+."
+                                               << ""
+                                               << "Text1";
+    QTest::newRow("minute 60 resets") << "Text2"
+                                      << "60"
+                                      << "00"
+                                      << "Text3";
+    QTest::newRow("second hands on to the list") << "Text3"
+                                                 << "05"
+                                                 << "05"
+                                                 << "Combo1";
+    QTest::newRow("reminder takes any text") << "Text8"
+                                             << "x1 y"
+                                             << "x1 y"
+                                             << "Text8";
 }
 
 void UiTest::typingIntoNumericFields() {
@@ -85,11 +123,21 @@ void UiTest::editingKeys_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("backspace") << "1B" << "" << "Text1";
-    QTest::newRow("delete after home") << "1HD" << "" << "Text1";
-    QTest::newRow("left arrow inserts before") << "1<2" << "21" << "Text2";
-    QTest::newRow("right arrow back to the end") << "1H>2" << "12" << "Text2";
-    QTest::newRow("retyped after backspace") << "2B7" << "7" << "Text1";
+    QTest::newRow("backspace") << "1B"
+                               << ""
+                               << "Text1";
+    QTest::newRow("delete after home") << "1HD"
+                                       << ""
+                                       << "Text1";
+    QTest::newRow("left arrow inserts before") << "1<2"
+                                               << "21"
+                                               << "Text2";
+    QTest::newRow("right arrow back to the end") << "1H>2"
+                                                 << "12"
+                                                 << "Text2";
+    QTest::newRow("retyped after backspace") << "2B7"
+                                             << "7"
+                                             << "Text1";
 }
 
 void UiTest::editingKeys() {
@@ -111,20 +159,53 @@ void UiTest::pasting_data() {
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("menu paste of digits") << "Text1" << "" << "menu" << "12" << "12" << "Text2";
-    QTest::newRow("menu paste with a letter refused whole")
-        << "Text1" << "" << "menu" << "1a" << "" << "Text1";
-    QTest::newRow("shift+insert of digits") << "Text1" << "" << "shift+insert" << "12" << "12"
+    QTest::newRow("menu paste of digits") << "Text1"
+                                          << ""
+                                          << "menu"
+                                          << "12"
+                                          << "12"
+                                          << "Text2";
+    QTest::newRow("menu paste with a letter refused whole") << "Text1"
+                                                            << ""
+                                                            << "menu"
+                                                            << "1a"
+                                                            << ""
+                                                            << "Text1";
+    QTest::newRow("shift+insert of digits") << "Text1"
+                                            << ""
+                                            << "shift+insert"
+                                            << "12"
+                                            << "12"
                                             << "Text2";
-    QTest::newRow("shift+insert with a letter refused")
-        << "Text1" << "" << "shift+insert" << "1a" << "" << "Text1";
-    QTest::newRow("ctrl+v discarded like a typed character")
-        << "Text1" << "" << "ctrl+v" << "12" << "" << "Text1";
-    QTest::newRow("first paste of four digits kept whole")
-        << "Text2" << "" << "menu" << "0005" << "0005" << "Text2";
-    QTest::newRow("paste beyond two digits refused")
-        << "Text2" << "1" << "menu" << "23" << "1" << "Text2";
-    QTest::newRow("ctrl+v into the reminder") << "Text8" << "" << "ctrl+v" << "开会" << "开会"
+    QTest::newRow("shift+insert with a letter refused") << "Text1"
+                                                        << ""
+                                                        << "shift+insert"
+                                                        << "1a"
+                                                        << ""
+                                                        << "Text1";
+    QTest::newRow("ctrl+v discarded like a typed character") << "Text1"
+                                                             << ""
+                                                             << "ctrl+v"
+                                                             << "12"
+                                                             << ""
+                                                             << "Text1";
+    QTest::newRow("first paste of four digits kept whole") << "Text2"
+                                                           << ""
+                                                           << "menu"
+                                                           << "0005"
+                                                           << "0005"
+                                                           << "Text2";
+    QTest::newRow("paste beyond two digits refused") << "Text2"
+                                                     << "1"
+                                                     << "menu"
+                                                     << "23"
+                                                     << "1"
+                                                     << "Text2";
+    QTest::newRow("ctrl+v into the reminder") << "Text8"
+                                              << ""
+                                              << "ctrl+v"
+                                              << "开会"
+                                              << "开会"
                                               << "Text8";
 }
 
@@ -156,10 +237,18 @@ void UiTest::inputMethodCommits_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("commit");
     QTest::addColumn<QString>("text");
-    QTest::newRow("digit into the hour") << "Text1" << "5" << "5";
-    QTest::newRow("letter into the hour") << "Text1" << "a" << "";
-    QTest::newRow("full-width digit into the hour") << "Text1" << "５" << "";
-    QTest::newRow("hanzi into the reminder") << "Text8" << "开会" << "开会";
+    QTest::newRow("digit into the hour") << "Text1"
+                                         << "5"
+                                         << "5";
+    QTest::newRow("letter into the hour") << "Text1"
+                                          << "a"
+                                          << "";
+    QTest::newRow("full-width digit into the hour") << "Text1"
+                                                    << "５"
+                                                    << "";
+    QTest::newRow("hanzi into the reminder") << "Text8"
+                                             << "开会"
+                                             << "开会";
 }
 
 void UiTest::inputMethodCommits() {

@@ -7,11 +7,13 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/form1.h"
 #include "core/form3.h"
 #include "core/form4.h"
+#include "ui/appearance.h"
 #include "view_fixture.h"
 
 namespace veltrask::testing {
@@ -25,10 +27,14 @@ QRect pixels(int left, int top, int width, int height) {
 }
 
 QString textOf(const QWidget* widget) {
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return combo->currentText();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
     return {};
 }
 
@@ -58,8 +64,13 @@ void checkControl(const ui::WindowView* view) {
     QVERIFY(view != nullptr);
     const auto* widget = view->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     QVERIFY2(widget != nullptr, qPrintable(name));
-    QVERIFY2(widget->inherits(className.toLatin1().constData()),
-             widget->metaObject()->className());
+    QVERIFY2(widget->inherits(className.toLatin1().constData()), widget->metaObject()->className());
+    if (qobject_cast<const QLabel*>(widget) != nullptr && geometry.width() > 1) {
+        // A caption label is at least one line of its font high, whatever the table says.
+        geometry.setHeight(
+            std::max(geometry.height(),
+                     widget->fontMetrics().boundingRect(QRect(), Qt::TextWordWrap, "字").height()));
+    }
     QCOMPARE(widget->geometry(), geometry);
     QCOMPARE(textOf(widget), text);
     QCOMPARE(widget->isEnabled(), enabled);
@@ -71,6 +82,10 @@ void checkControl(const ui::WindowView* view) {
 }
 
 }  // namespace
+
+void UiTest::initTestCase() {
+    ui::applyAppearance();
+}
 
 void UiTest::init() {
     platform_ = std::make_unique<RecordingPlatform>();
@@ -95,7 +110,9 @@ ui::WindowView* UiTest::viewOf(const core::Window* window) const {
     return window == nullptr ? nullptr : platform_->viewOf(*window);
 }
 
-ui::WindowView* UiTest::mainView() const { return viewOf(program_->existingForm1()); }
+ui::WindowView* UiTest::mainView() const {
+    return viewOf(program_->existingForm1());
+}
 
 void UiTest::activate(QWidget* view) {
     QVERIFY(view != nullptr);
@@ -151,7 +168,9 @@ void UiTest::mainWindowTable_data() {
     // clang-format on
 }
 
-void UiTest::mainWindowTable() { checkControl(mainView()); }
+void UiTest::mainWindowTable() {
+    checkControl(mainView());
+}
 
 void UiTest::mainWindowDesign() {
     ui::WindowView* view = mainView();
@@ -260,6 +279,41 @@ void UiTest::reminderShowsMarkupLiterally() {
     rich.setFixedSize(message->size());
     rich.setText(message->text());
     QVERIFY(message->grab().toImage() != rich.grab().toImage());
+}
+
+// With the program's own font, no caption is cut off at the twips layout (the reminder's message
+// is the one text allowed to wrap within its label).
+void UiTest::everyTextIsWhole() {
+    const auto check = [](const ui::WindowView* view, const QString& wrapsFreely) {
+        QVERIFY(view != nullptr);
+        for (const QLabel* label : view->findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || label->objectName() == wrapsFreely) {
+                continue;
+            }
+            const QFontMetrics metrics(label->font());
+            const QRect needed = metrics.boundingRect(QRect(0, 0, label->width(), 10'000),
+                                                      Qt::TextWordWrap, label->text());
+            QVERIFY2(
+                label->wordWrap() || metrics.horizontalAdvance(label->text()) <= label->width(),
+                qPrintable(label->objectName() + ": " + label->text()));
+            QVERIFY2(needed.height() <= label->height() && needed.width() <= label->width(),
+                     qPrintable(QStringLiteral("%1 needs %2x%3 px, has %4x%5")
+                                    .arg(label->objectName())
+                                    .arg(needed.width())
+                                    .arg(needed.height())
+                                    .arg(label->width())
+                                    .arg(label->height())));
+        }
+        for (const QPushButton* button : view->findChildren<QPushButton*>()) {
+            const int textWidth = QFontMetrics(button->font()).horizontalAdvance(button->text());
+            QVERIFY2(textWidth + 8 <= button->width(), qPrintable(button->objectName()));
+        }
+    };
+    // The longest lead-time caption.
+    program_->dispatch([this] { program_->form1().chooseAction(3); });
+    check(mainView(), {});
+    check(openReminder(), QStringLiteral("Label1"));  // the message wraps within its label
+    check(openConfirmation(), {});
 }
 
 }  // namespace veltrask::testing

@@ -16,7 +16,9 @@ namespace veltrask::testing {
 
 namespace {
 
-void flushDeletions() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletions() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // What a user sees of the main window right after start-up, or after it was replaced.
 void checkInitialMainWindow(const ui::WindowView* view) {

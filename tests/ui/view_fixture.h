@@ -37,6 +37,7 @@ class UiTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -50,6 +51,7 @@ private slots:
     void reminderTable_data();
     void reminderTable();
     void reminderShowsMarkupLiterally();
+    void everyTextIsWhole();
 
     // interaction_test.cpp
     void typingIntoNumericFields_data();

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QIcon>
+
+namespace veltrask::ui {
+
+// The one icon all windows of the program carry.
+QIcon applicationIcon();
+
+// The program's own font and icon, set once before any window is created. The windows are laid
+// out in twips for a 9-point font; a desktop theme's larger default would not fit them.
+void applyAppearance();
+
+}  // namespace veltrask::ui

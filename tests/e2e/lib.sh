@@ -1,0 +1,251 @@
+# SPDX-License-Identifier: MIT
+# Shared steps of the end-to-end tests. Each test sources this file with
+#   PROGRAM CLOSE_WINDOW ARTIFACT_DIR
+# as its arguments, gets its own X server, and starts the program with a PATH that names only
+# stand-ins: whatever the program tries to start is recorded, nothing real is ever reached.
+set -euo pipefail
+
+E2E_PROGRAM=$1
+E2E_CLOSE_WINDOW=$2
+E2E_ARTIFACTS=$3
+E2E_NAME=$(basename "$0" .sh)
+# Every test finishes within this many seconds, whatever hangs.
+E2E_LIMIT=${E2E_LIMIT:-60}
+
+# Twips per pixel at 96 dots per inch; the windows are laid out in twips.
+readonly TWIPS_PER_PX=15
+readonly MAIN_TITLE="VeltraskV3.0正式版"
+
+E2E_WORK=$(mktemp -d)
+E2E_STUBS=$E2E_WORK/stubs
+E2E_RECORD=$E2E_WORK/record
+E2E_LOG=$E2E_WORK/program.log
+e2e_xvfb_pid=""
+e2e_program_pid=""
+e2e_watchdog_pid=""
+
+e2e_cleanup() {
+    local status=$?
+    trap - EXIT TERM INT
+    if [[ -n $e2e_watchdog_pid ]]; then
+        kill "$e2e_watchdog_pid" 2>/dev/null || true
+    fi
+    if [[ -n $e2e_program_pid ]] && kill -0 "$e2e_program_pid" 2>/dev/null; then
+        kill -KILL "$e2e_program_pid" 2>/dev/null || true
+    fi
+    if [[ -n $e2e_xvfb_pid ]]; then
+        kill "$e2e_xvfb_pid" 2>/dev/null || true
+        wait "$e2e_xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$E2E_WORK"
+    exit "$status"
+}
+trap e2e_cleanup EXIT
+trap 'echo "FAIL: $E2E_NAME: stopped after ${E2E_LIMIT} s" >&2; e2e_dump; exit 1' TERM INT
+
+# The watchdog takes its sleep along when it is stopped, and holds none of the test's output
+# open, so that the test ends as soon as its script does.
+(
+    sleep "$E2E_LIMIT" &
+    trap 'kill $! 2>/dev/null; wait $!; exit 0' TERM
+    wait $! && kill -TERM $$
+) >/dev/null 2>&1 &
+e2e_watchdog_pid=$!
+
+e2e_dump() {
+    if [[ -n ${DISPLAY:-} ]]; then
+        mkdir -p "$E2E_ARTIFACTS"
+        import -window root "$E2E_ARTIFACTS/$E2E_NAME-failure.png" 2>/dev/null \
+            && echo "screen at failure: $E2E_ARTIFACTS/$E2E_NAME-failure.png" >&2
+    fi
+    echo "--- recorded calls:" >&2
+    cat "$E2E_RECORD" >&2 2>/dev/null || true
+    echo "--- program output:" >&2
+    cat "$E2E_LOG" >&2 2>/dev/null || true
+}
+
+e2e_fail() {
+    echo "FAIL: $E2E_NAME (${SECONDS} s): $*" >&2
+    e2e_dump
+    exit 1
+}
+
+e2e_step() {
+    echo "[$E2E_NAME ${SECONDS}s] $*"
+}
+
+# The stand-ins for every program the command runner may start. /bin/sh is named by its full
+# path, so the stand-ins work with a PATH that holds nothing else.
+e2e_make_stubs() {
+    mkdir -p "$E2E_STUBS"
+    : >"$E2E_RECORD"
+    local name
+    for name in dbus-send systemctl loginctl xfce4-session-logout xdg-open gnome-session-quit \
+        qdbus kdialog xdg-su sudo shutdown reboot poweroff; do
+        cat >"$E2E_STUBS/$name" <<STUB
+#!/bin/sh
+echo "$name \$*" >>'$E2E_RECORD'
+exit 0
+STUB
+        chmod +x "$E2E_STUBS/$name"
+    done
+}
+
+e2e_start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E_WORK/display" \
+        2>"$E2E_WORK/xvfb.log" &
+    e2e_xvfb_pid=$!
+    local i
+    for i in $(seq 100); do
+        [[ -s $E2E_WORK/display ]] && break
+        sleep 0.1
+    done
+    [[ -s $E2E_WORK/display ]] || e2e_fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
+    export DISPLAY=":$(head -n1 "$E2E_WORK/display")"
+}
+
+# Starts the program with nothing from the caller's environment but the sanitizer settings.
+e2e_start_program() {
+    local environment=(
+        HOME="$E2E_WORK/home"
+        XDG_RUNTIME_DIR="$E2E_WORK/runtime"
+        DISPLAY="$DISPLAY"
+        PATH="$E2E_STUBS"
+        XDG_CURRENT_DESKTOP=X-Test
+        QT_QPA_PLATFORM=xcb
+        LANG=C.UTF-8
+        # No bus at all: nothing can reach a session manager behind the stand-ins' back.
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/no-session-bus"
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
+    )
+    local name
+    for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+        if [[ -n ${!name:-} ]]; then
+            environment+=("$name=${!name}")
+        fi
+    done
+    mkdir -p "$E2E_WORK/home"
+    mkdir -m 700 -p "$E2E_WORK/runtime"
+    env -i "${environment[@]}" "$E2E_PROGRAM" >"$E2E_LOG" 2>&1 &
+    e2e_program_pid=$!
+}
+
+e2e_begin() {
+    e2e_make_stubs
+    e2e_start_xvfb
+    e2e_start_program
+}
+
+# Prints the id of the visible window whose title is exactly TITLE, waiting up to SECONDS.
+e2e_wait_window() {
+    local title=$1 seconds=${2:-15} window
+    window=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^${title}\$" \
+        2>/dev/null | head -n1) || true
+    [[ -n $window ]] || e2e_fail "no window \"$title\" within $seconds s"
+    # Let the window finish its first layout and paint before it is driven.
+    sleep 0.5
+    echo "$window"
+}
+
+e2e_visible() {
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+}
+
+# Waits until no visible window has the title, up to SECONDS.
+e2e_wait_gone() {
+    local title=$1 seconds=${2:-5} deadline=$((SECONDS + ${2:-5}))
+    while e2e_visible "$title"; do
+        ((SECONDS < deadline)) || e2e_fail "window \"$title\" still visible after $seconds s"
+        sleep 0.1
+    done
+}
+
+# Clicks the middle of a control given in twips relative to the window's client area.
+e2e_click() {
+    local window=$1 left=$2 top=$3 width=$4 height=$5
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    local x=$((X + (left + width / 2) / TWIPS_PER_PX))
+    local y=$((Y + (top + height / 2) / TWIPS_PER_PX))
+    xdotool mousemove --sync "$x" "$y" click 1
+    sleep 0.3
+}
+
+# Chooses the action N places below the first one ("提醒我") from the list of Combo1: a click
+# opens the list, the arrow keys move through it and Return takes the item.
+e2e_choose_action() {
+    local window=$1 steps=$2 keys=() i
+    e2e_click "$window" 120 1320 2295 300  # Combo1
+    for ((i = 0; i < steps; ++i)); do
+        keys+=(Down)
+    done
+    e2e_key "${keys[@]}" Return
+}
+
+# Saves the window from the countdown row down: what is above (the clock and the focused,
+# blinking clock-time fields) changes by itself.
+e2e_snapshot_lower_part() {
+    local window=$1 file=$2
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    # Keep the pointer from hovering over a control.
+    xdotool mousemove --sync 0 0
+    sleep 0.3
+    local top=$((900 / TWIPS_PER_PX))
+    import -window "$window" -crop "${WIDTH}x$((HEIGHT - top))+0+$top" +repage "$file"
+}
+
+e2e_same_image() {
+    local difference
+    difference=$(compare -metric AE "$1" "$2" null: 2>&1) || true
+    if [[ $difference != 0 ]]; then
+        mkdir -p "$E2E_ARTIFACTS"
+        cp "$1" "$E2E_ARTIFACTS/$E2E_NAME-expected.png"
+        cp "$2" "$E2E_ARTIFACTS/$E2E_NAME-actual.png"
+        echo "$difference pixels differ; see $E2E_ARTIFACTS/$E2E_NAME-{expected,actual}.png" >&2
+        return 1
+    fi
+}
+
+e2e_type() {
+    xdotool type --delay 60 "$1"
+    sleep 0.3
+}
+
+e2e_key() {
+    xdotool key --delay 60 "$@"
+    sleep 0.3
+}
+
+e2e_running() {
+    local stat
+    [[ -n $e2e_program_pid ]] || return 1
+    stat=$(cat "/proc/$e2e_program_pid/stat" 2>/dev/null) || return 1
+    # A child that has ended but not yet been waited for is a zombie: state Z.
+    stat=${stat##*) }
+    [[ ${stat:0:1} != Z ]]
+}
+
+# Waits up to SECONDS for the program to end and checks its exit status.
+e2e_expect_exit() {
+    local expected=$1 seconds=$2 deadline=$((SECONDS + $2)) status=0
+    while e2e_running; do
+        ((SECONDS < deadline)) || e2e_fail "the program still runs after $seconds s"
+        sleep 0.1
+    done
+    wait "$e2e_program_pid" || status=$?
+    e2e_program_pid=""
+    ((status == expected)) || e2e_fail "the program ended with status $status, not $expected"
+}
+
+# The recorded calls, one a line. A stand-in started just before the program ended may still be
+# writing, so the record is read once it has been quiet for a moment.
+e2e_recorded() {
+    sleep 1
+    cat "$E2E_RECORD"
+}
+
+e2e_pass() {
+    e2e_step "passed"
+    exit 0
+}

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Shutting down after a one-second countdown and a two-second lead time: the confirmation
+# window counts down, then the power-off request goes to systemd and the program ends.
+source "$(dirname "$0")/lib.sh"
+
+e2e_begin
+main=$(e2e_wait_window "$MAIN_TITLE")
+
+e2e_step "choosing 关闭计算机"
+e2e_choose_action "$main" 1
+
+e2e_step "lead time 2 s, countdown 1 s"
+e2e_click "$main" 1200 1750 375 270  # Text4: lead time
+e2e_key End BackSpace BackSpace BackSpace BackSpace
+e2e_type 2
+e2e_click "$main" 120 960 255 255    # Option2: countdown mode
+e2e_click "$main" 2400 960 615 270   # Text7: countdown seconds
+e2e_type 1
+e2e_click "$main" 2520 1560 1095 375 # Command1: 确定
+
+e2e_wait_window "真的要关闭计算机吗？" 10 >/dev/null
+e2e_step "confirmation window is up; waiting for the lead time to run out"
+e2e_expect_exit 0 8
+
+calls=$(e2e_recorded)
+[[ $calls == "systemctl poweroff" ]] || e2e_fail "expected one call 'systemctl poweroff', got: $calls"
+e2e_pass

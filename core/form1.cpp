@@ -30,9 +30,8 @@ bool filled(const Control& field) {
 
 Form1::Form1(Program& program)
     : Window(program, WindowKind::Form1, std::string(kMainCaption)),
-      timer1(program, "Timer1", TimerControl::Pacing::AfterEachSecond, kTickMs,
-             [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::Interval, kTickMs, [this] { timer2Tick(); }) {
+      timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
+      timer2(program, "Timer2", TimerControl::Pacing::EverySecond, [this] { timer2Tick(); }) {
     setControls({&label1,  &text1,   &label2,   &label3,  &text2,  &label4,  &text3,
                  &label5,  &label6,  &command1, &label8,  &text4,  &label9,  &combo1,
                  &option1, &option2, &text5,    &label10, &text6,  &label11, &text7,

@@ -31,8 +31,8 @@ std::string countableLeadTime(const std::string& text) {
 
 Form3::Form3(Program& program)
     : Window(program, WindowKind::Form3, ""),
-      timer1(program, "Timer1", TimerControl::Pacing::Interval, 1000, [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::Immediately, 0, [this] { timer2Tick(); }) {
+      timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
+      timer2(program, "Timer2", TimerControl::Pacing::Immediately, [this] { timer2Tick(); }) {
     setControls({&label1, &label2, &command1, &command2});
 }
 

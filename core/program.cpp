@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "program.h"
 
+#include <algorithm>
+
 #include "form1.h"
 #include "form3.h"
 #include "form4.h"
@@ -8,7 +10,8 @@
 
 namespace veltrask::core {
 
-Program::Program(Platform& platform) : platform_(platform) {}
+Program::Program(Platform& platform)
+    : platform_(platform), secondTimer_(platform.createTimer([this] { onSecond(); })) {}
 
 Program::~Program() {
     // Discarded without close handlers, as at the end of the program.
@@ -108,6 +111,44 @@ void Program::endProgram(int exitCode) {
         }
     }
     platform_.endProgram(exitCode);
+}
+
+void Program::addSecondTimer(TimerControl& timer) {
+    secondTimers_.push_back(&timer);
+}
+
+void Program::removeSecondTimer(TimerControl& timer) {
+    std::erase(secondTimers_, &timer);
+    secondTimersChanged();
+}
+
+void Program::secondTimersChanged() {
+    const bool needed =
+        !ended_ && std::any_of(secondTimers_.begin(), secondTimers_.end(),
+                               [](const TimerControl* timer) { return timer->enabled(); });
+    if (needed && !secondTimerArmed_) {
+        // A few milliseconds past the boundary, so that a timer that fires a little early still
+        // reads the new second.
+        constexpr int kMarginMs = 5;
+        secondTimer_->start(1000 - platform_.msecsSinceMidnight() % 1000 + kMarginMs);
+        secondTimerArmed_ = true;
+    } else if (!needed && secondTimerArmed_) {
+        secondTimer_->stop();
+        secondTimerArmed_ = false;
+    }
+}
+
+void Program::onSecond() {
+    secondTimerArmed_ = false;
+    dispatch([this] {
+        // Timers created during this second (a new main window) start with the next one; those
+        // of windows closed meanwhile are disabled, and their windows live until the event ends.
+        const std::vector<TimerControl*> due = secondTimers_;
+        for (TimerControl* timer : due) {
+            timer->tick();
+        }
+    });
+    secondTimersChanged();
 }
 
 std::string Program::currentTimeText() const {

@@ -53,6 +53,11 @@ public:
 
     std::string currentTimeText() const;
 
+    // The once-a-second timers of every window, run from one platform timer.
+    void addSecondTimer(TimerControl& timer);
+    void removeSecondTimer(TimerControl& timer);
+    void secondTimersChanged();
+
     template <typename Handler>
     void dispatch(Handler&& handler) {
         if (ended_) {
@@ -70,9 +75,13 @@ private:
     template <typename Form>
     Form& create(std::unique_ptr<Form>& slot);
     void finishEvent();
+    void onSecond();
     std::unique_ptr<Window> take(Window& window);
 
     Platform& platform_;
+    std::vector<TimerControl*> secondTimers_;  // in order of creation
+    std::unique_ptr<Timer> secondTimer_;
+    bool secondTimerArmed_ = false;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;

@@ -8,62 +8,45 @@
 
 namespace veltrask::core {
 
-TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacing, int intervalMs,
+TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacing,
                            std::function<void()> onTick)
-    : program_(program),
-      name_(name),
-      pacing_(pacing),
-      intervalMs_(intervalMs),
-      onTick_(std::move(onTick)),
-      backend_(program.platform().createTimer([this] { fire(); })) {}
+    : program_(program), name_(name), pacing_(pacing), onTick_(std::move(onTick)) {
+    if (pacing_ == Pacing::Immediately) {
+        immediate_ =
+            program.platform().createTimer([this] { program_.dispatch([this] { tick(); }); });
+    } else {
+        program_.addSecondTimer(*this);
+    }
+}
 
-TimerControl::~TimerControl() = default;
+TimerControl::~TimerControl() {
+    if (pacing_ == Pacing::EverySecond) {
+        program_.removeSecondTimer(*this);
+    }
+}
 
 void TimerControl::setEnabled(bool enabled) {
     if (enabled == enabled_) {
         return;
     }
     enabled_ = enabled;
-    if (enabled_) {
-        arm();
+    if (pacing_ == Pacing::EverySecond) {
+        program_.secondTimersChanged();
+    } else if (enabled_) {
+        immediate_->start(0);
     } else {
-        backend_->stop();
+        immediate_->stop();
     }
 }
 
-void TimerControl::arm() {
-    switch (pacing_) {
-        case Pacing::Interval:
-            backend_->start(intervalMs_);
-            break;
-        case Pacing::AfterEachSecond: {
-            // A few milliseconds past the boundary, so that a timer that fires a little early still
-            // reads the new second.
-            constexpr int kMarginMs = 5;
-            const int intoSecond = program_.platform().msecsSinceMidnight() % 1000;
-            backend_->start(1000 - intoSecond + kMarginMs);
-            break;
-        }
-        case Pacing::Immediately:
-            backend_->start(0);
-            break;
+void TimerControl::tick() {
+    if (!enabled_) {
+        return;
     }
-}
-
-void TimerControl::fire() {
-    program_.dispatch([this] {
-        if (!enabled_) {
-            return;
-        }
-        if (pacing_ == Pacing::Immediately) {
-            enabled_ = false;
-        }
-        onTick_();
-        // The handler may have disabled this timer or closed its window (which disables it).
-        if (enabled_) {
-            arm();
-        }
-    });
+    if (pacing_ == Pacing::Immediately) {
+        enabled_ = false;
+    }
+    onTick_();
 }
 
 Window::Window(Program& program, WindowKind kind, std::string caption)

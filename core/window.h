@@ -46,37 +46,39 @@ struct Control {
     Rgb foreColor = kBlack;
 };
 
-// A window timer: an interval and an enabled flag, like any other control state.
+// A window timer: an enabled flag, like any other control state, and the handler it runs.
 class TimerControl {
 public:
     enum class Pacing {
-        Interval,         // every intervalMs after it was enabled
-        AfterEachSecond,  // just after each boundary of the wall-clock second
-        Immediately,      // once, as soon as the current event has finished
+        // Every second, just after each boundary of the wall-clock second. All such timers of the
+        // program tick together from one platform timer, in the order they were created, so that
+        // a waiting program wakes once a second however many of them run, and a window's clock
+        // tick always comes before its countdown tick of the same second.
+        EverySecond,
+        // Once, as soon as the current event has finished.
+        Immediately,
     };
 
-    TimerControl(Program& program, std::string_view name, Pacing pacing, int intervalMs,
+    TimerControl(Program& program, std::string_view name, Pacing pacing,
                  std::function<void()> onTick);
     ~TimerControl();
     TimerControl(const TimerControl&) = delete;
     TimerControl& operator=(const TimerControl&) = delete;
 
     const std::string& name() const { return name_; }
-    int intervalMs() const { return intervalMs_; }
     bool enabled() const { return enabled_; }
     // Enabling a running timer keeps its phase; only a change of the flag re-arms it.
     void setEnabled(bool enabled);
 
 private:
-    void arm();
-    void fire();
+    friend class Program;
+    void tick();
 
     Program& program_;
     std::string name_;
     Pacing pacing_;
-    int intervalMs_;
     std::function<void()> onTick_;
-    std::unique_ptr<Timer> backend_;
+    std::unique_ptr<Timer> immediate_;  // only for Pacing::Immediately
     bool enabled_ = false;
 };
 

@@ -226,5 +226,18 @@ TEST_F(ClockTest, Timer2NeverCountsBelowZero) {
     EXPECT_EQ(count("show Form4"), 1u);
 }
 
+TEST_F(ClockTest, EveryWaitingStateWakesTheProgramOnceASecond) {
+    EXPECT_EQ(platform.armedTimers(), 1u) << "idle, shown";
+    chooseAction(core::kLogOff);
+    click(main(), main().option2);
+    setText(main(), main().text7, "3");
+    confirm();
+    platform.advance(1500);
+    EXPECT_EQ(platform.armedTimers(), 1u) << "hidden, counting down";
+    platform.advance(3000);
+    ASSERT_NE(program.existingForm3(), nullptr);
+    EXPECT_EQ(platform.armedTimers(), 1u) << "the confirmation window counting";
+}
+
 }  // namespace
 }  // namespace veltrask::testing

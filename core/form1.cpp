@@ -31,7 +31,7 @@ bool filled(const Control& field) {
 Form1::Form1(Program& program)
     : Window(program, WindowKind::Form1, std::string(kMainCaption)),
       timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::EverySecond, [this] { timer2Tick(); }) {
+      timer2(program, "Timer2", TimerControl::Pacing::SteadySecond, [this] { timer2Tick(); }) {
     setControls({&label1,  &text1,   &label2,   &label3,  &text2,  &label4,  &text3,
                  &label5,  &label6,  &command1, &label8,  &text4,  &label9,  &combo1,
                  &option1, &option2, &text5,    &label10, &text6,  &label11, &text7,
@@ -163,7 +163,7 @@ void Form1::command1Click() {
     std::string total;
     if (!filled(text5) && !filled(text6)) {
         // The seconds alone are taken as typed, as long as they can be counted down.
-        if (!textToNumber(text7.text)) {
+        if (!countableNumber(text7.text)) {
             return;
         }
         total = text7.text;
@@ -178,6 +178,9 @@ void Form1::command1Click() {
                 return;  // not a countdown the program can count
             }
             seconds += *value * factor;
+        }
+        if (seconds >= kFirstUncountable) {
+            return;  // a countdown that could never reach zero
         }
         total = numberToText(seconds);
     }
@@ -300,8 +303,9 @@ void Form1::numericFieldChange(Control& field) {
     const bool clockField = &field == &text1 || &field == &text2 || &field == &text3;
     if (clockField && filled(field)) {
         const double limit = &field == &text1 ? 23 : 59;
+        // Digits too many for a double are over any limit too.
         const std::optional<double> value = textToNumber(field.text);
-        if (value && *value > limit) {
+        if (value ? *value > limit : isDigits(field.text)) {
             setText(field, "00");
         }
     }

@@ -13,25 +13,18 @@ namespace veltrask::core {
 
 namespace {
 
-// From 2^53 on a double no longer steps down by one, so such a lead time could never reach zero.
-constexpr double kFirstUncountableLeadTime = 9007199254740992.0;
-
 // The lead time as the confirmation window counts it: the main window's text unchanged, unless it
 // cannot be counted down (empty after the user cleared it, or too large), which falls back to the
 // default the confirm button would have filled in.
 std::string countableLeadTime(const std::string& text) {
-    const std::optional<double> value = textToNumber(text);
-    if (!value || *value >= kFirstUncountableLeadTime) {
-        return std::string(kDefaultLeadTime);
-    }
-    return text;
+    return countableNumber(text) ? text : std::string(kDefaultLeadTime);
 }
 
 }  // namespace
 
 Form3::Form3(Program& program)
     : Window(program, WindowKind::Form3, ""),
-      timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
+      timer1(program, "Timer1", TimerControl::Pacing::SteadySecond, [this] { timer1Tick(); }),
       timer2(program, "Timer2", TimerControl::Pacing::Immediately, [this] { timer2Tick(); }) {
     setControls({&label1, &label2, &command1, &command2});
 }

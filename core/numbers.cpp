@@ -77,6 +77,14 @@ std::string numberToText(double value) {
     return std::string(buffer, end);
 }
 
+std::optional<double> countableNumber(std::string_view text) {
+    const std::optional<double> value = textToNumber(text);
+    if (!value || *value >= kFirstUncountable || *value <= -kFirstUncountable) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 bool isDigits(std::string_view text) {
     if (text.empty()) {
         return false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -26,6 +27,8 @@ public:
 
     // Local wall-clock time of day, in milliseconds since midnight.
     virtual int msecsSinceMidnight() = 0;
+    // A clock that only moves forward, whatever is done to the wall clock, in milliseconds.
+    virtual std::int64_t monotonicMs() = 0;
     // The timer calls onTimeout on the one event thread, between other events.
     virtual std::unique_ptr<Timer> createTimer(std::function<void()> onTimeout) = 0;
     // Carries out one of the program's fixed command lines. True when it was carried out.

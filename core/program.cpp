@@ -140,12 +140,22 @@ void Program::secondTimersChanged() {
 
 void Program::onSecond() {
     secondTimerArmed_ = false;
-    dispatch([this] {
+    const std::int64_t now = platform_.monotonicMs();
+    dispatch([this, now] {
         // Timers created during this second (a new main window) start with the next one; those
         // of windows closed meanwhile are disabled, and their windows live until the event ends.
-        const std::vector<TimerControl*> due = secondTimers_;
-        for (TimerControl* timer : due) {
-            timer->tick();
+        const std::vector<TimerControl*> timers = secondTimers_;
+        // Countdowns first, so that the clock tick of the same moment already sees where they
+        // stand: a countdown reaching zero fires now, not a second later.
+        for (TimerControl* timer : timers) {
+            if (timer->pacing_ == TimerControl::Pacing::SteadySecond && timer->due(now)) {
+                timer->tick();
+            }
+        }
+        for (TimerControl* timer : timers) {
+            if (timer->pacing_ == TimerControl::Pacing::EverySecond) {
+                timer->tick();
+            }
         }
     });
     secondTimersChanged();

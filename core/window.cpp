@@ -20,7 +20,7 @@ TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacin
 }
 
 TimerControl::~TimerControl() {
-    if (pacing_ == Pacing::EverySecond) {
+    if (pacing_ != Pacing::Immediately) {
         program_.removeSecondTimer(*this);
     }
 }
@@ -30,7 +30,10 @@ void TimerControl::setEnabled(bool enabled) {
         return;
     }
     enabled_ = enabled;
-    if (pacing_ == Pacing::EverySecond) {
+    if (pacing_ == Pacing::SteadySecond && enabled_) {
+        nextDueMs_ = program_.platform().monotonicMs() + 1000;
+    }
+    if (pacing_ != Pacing::Immediately) {
         program_.secondTimersChanged();
     } else if (enabled_) {
         immediate_->start(0);
@@ -39,9 +42,20 @@ void TimerControl::setEnabled(bool enabled) {
     }
 }
 
+bool TimerControl::due(std::int64_t nowMs) const {
+    // The shared tick may come a little before the second is quite over; a countdown may be that
+    // much early, never a whole tick.
+    constexpr std::int64_t kToleranceMs = 20;
+    return enabled_ && nowMs >= nextDueMs_ - kToleranceMs;
+}
+
 void TimerControl::tick() {
     if (!enabled_) {
         return;
+    }
+    if (pacing_ == Pacing::SteadySecond) {
+        // Late ticks are not caught up: a second missed lengthens the countdown, as with any timer.
+        nextDueMs_ += 1000;
     }
     if (pacing_ == Pacing::Immediately) {
         enabled_ = false;

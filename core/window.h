@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -49,12 +50,16 @@ struct Control {
 // A window timer: an enabled flag, like any other control state, and the handler it runs.
 class TimerControl {
 public:
+    // The once-a-second timers of all windows tick together from one platform timer, just after
+    // each boundary of the wall-clock second, so that a waiting program wakes once a second
+    // however many of them run.
     enum class Pacing {
-        // Every second, just after each boundary of the wall-clock second. All such timers of the
-        // program tick together from one platform timer, in the order they were created, so that
-        // a waiting program wakes once a second however many of them run, and a window's clock
-        // tick always comes before its countdown tick of the same second.
+        // At every such tick: the clock.
         EverySecond,
+        // At the first such tick a whole second after it was enabled or last ticked, measured on
+        // the monotonic clock: a countdown that a late tick or a wall clock being set can neither
+        // shorten nor skip. Within one tick these run before the clocks.
+        SteadySecond,
         // Once, as soon as the current event has finished.
         Immediately,
     };
@@ -73,6 +78,10 @@ public:
 private:
     friend class Program;
     void tick();
+    // Whether a steady timer has waited its second by the given monotonic time.
+    bool due(std::int64_t nowMs) const;
+
+    std::int64_t nextDueMs_ = 0;  // steady timers: the monotonic time of the next tick
 
     Program& program_;
     std::string name_;

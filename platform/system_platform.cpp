@@ -6,6 +6,8 @@
 #include <QTime>
 #include <QTimer>
 
+#include <chrono>
+
 #include <algorithm>
 
 #include "platform/command_runner.h"
@@ -68,6 +70,12 @@ SystemPlatform::~SystemPlatform() = default;
 
 int SystemPlatform::msecsSinceMidnight() {
     return QTime::currentTime().msecsSinceStartOfDay();
+}
+
+std::int64_t SystemPlatform::monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::unique_ptr<core::Timer> SystemPlatform::createTimer(std::function<void()> onTimeout) {

@@ -21,6 +21,7 @@ public:
     SystemPlatform& operator=(const SystemPlatform&) = delete;
 
     int msecsSinceMidnight() override;
+    std::int64_t monotonicMs() override;
     std::unique_ptr<core::Timer> createTimer(std::function<void()> onTimeout) override;
     bool runCommand(std::string_view commandLine) override;
     void beep() override;

@@ -95,5 +95,35 @@ TEST_F(ProgramTest, AnUnknownActionTextKeepsTheWindowButStillArmsTheCountdown) {
     EXPECT_EQ(main().label13.text, "5");
 }
 
+TEST_F(ProgramTest, ACountdownThatCouldNeverReachZeroIsNotArmed) {
+    click(main(), main().option2);
+    for (const std::string& hours : {std::string(13, '9'), std::string(400, '9')}) {
+        setText(main(), main().text5, hours);
+        confirm();
+        EXPECT_EQ(main().label13.text, "") << hours.size() << " digits of hours";
+        EXPECT_FALSE(main().timer2.enabled());
+        act([&] { program.showForm1(); });
+    }
+    setText(main(), main().text5, "");
+    setText(main(), main().text7, std::string(16, '9'));
+    confirm();
+    EXPECT_EQ(main().label13.text, "") << "seconds alone, copied as typed only when countable";
+}
+
+TEST_F(ProgramTest, ACountdownIsNeverShortenedByALateTickOrAClockBeingSet) {
+    click(main(), main().option2);
+    setText(main(), main().text7, "3");
+    // The clock tick due at 9:00:01.005 comes late, after a confirm at 9:00:01.200.
+    platform.delayTimers(300);
+    platform.advance(700);
+    confirm();
+    const std::int64_t confirmedAt = platform.nowMs();
+    // The wall clock is set forward by 0.9 s: the second boundaries move, the countdown does not.
+    platform.jumpClock(900);
+    ASSERT_TRUE(advanceUntil([&] { return count("show Form4") > 0; }, 5000));
+    EXPECT_GE(platform.nowMs() - confirmedAt, 3000 - 20);
+    EXPECT_LE(platform.nowMs() - confirmedAt, 4000 + 10);
+}
+
 }  // namespace
 }  // namespace veltrask::testing

@@ -192,5 +192,13 @@ TEST_F(ProgramTest, TheWebsiteLabelOpensTheAddress) {
     EXPECT_TRUE(main().isVisible());
 }
 
+TEST_F(ProgramTest, DigitsTooManyForANumberAreOutOfRangeInTheClockFields) {
+    Form1& form = main();
+    setText(form, form.text1, std::string(400, '9'));
+    EXPECT_EQ(form.text1.text, "00");
+    setText(form, form.text6, std::string(400, '9'));
+    EXPECT_EQ(form.text6.text, std::string(400, '9')) << "the countdown fields have no range";
+}
+
 }  // namespace
 }  // namespace veltrask::testing

@@ -135,7 +135,6 @@ private:
             const std::int64_t ms = pick(1, 3000);
             last_ = "late ticks " + std::to_string(ms);
             session_.platform.delayTimers(ms);
-            delays_.push_back({session_.platform.nowMs(), ms});
             if (countdown_) {
                 countdown_->lateMs += ms;
             }
@@ -223,11 +222,9 @@ private:
         const std::optional<double> remaining = core::textToNumber(form.label13.text);
         if (countdownFilled && remaining && form.timer2.enabled() &&
             session_.program.existingForm1() == &form) {
-            // A clock tick delayed before the countdown was armed may still be outstanding.
-            std::int64_t outstanding = 0;
-            for (const auto& [at, ms] : delays_) {
-                outstanding += at + ms + 1000 > session_.platform.nowMs() ? ms : 0;
-            }
+            // A shared tick delayed before the countdown was armed may still be outstanding.
+            const std::int64_t outstanding = std::max<std::int64_t>(
+                0, session_.platform.nextDueMs() - (session_.platform.nowMs() + 1000));
             countdown_ = ArmedCountdown{session_.platform.nowMs(), *remaining, outstanding};
             ++countdownsArmed;
             countdownOwner_ = &form;
@@ -322,7 +319,8 @@ private:
         }
         const std::int64_t elapsed = session_.platform.nowMs() - countdown_->armedAtMs;
         if (form->label13.text.empty()) {  // fired as a reminder
-            const double earliest = countdown_->seconds * 1000 - 1;
+            // The shared tick may come up to 20 ms before a countdown's second is quite over.
+            const double earliest = countdown_->seconds * 1000 - 20;
             countdown_.reset();
             if (static_cast<double>(elapsed) < earliest) {
                 return "a countdown fired early, after " + std::to_string(elapsed) + " ms";
@@ -348,7 +346,6 @@ private:
     Session session_;
     std::optional<ArmedCountdown> countdown_;
     const Form1* countdownOwner_ = nullptr;
-    std::vector<std::pair<std::int64_t, std::int64_t>> delays_;  // when, by how much
     std::string last_;
 };
 

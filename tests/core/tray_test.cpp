@@ -22,7 +22,7 @@ TEST_F(ProgramTest, TheTrayNamesWhatAHiddenMainWindowHasArmed) {
     confirm();
     EXPECT_EQ(core::armedSummary(program), "关闭计算机 倒计时剩余 120 秒");
     platform.advance(3000);
-    EXPECT_EQ(core::armedSummary(program), "关闭计算机 倒计时剩余 117 秒");
+    EXPECT_EQ(core::armedSummary(program), "关闭计算机 倒计时剩余 118 秒");
 }
 
 TEST_F(ProgramTest, TheTrayShowsBothWhenATargetAndACountdownAreArmed) {

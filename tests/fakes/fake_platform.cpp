@@ -76,6 +76,16 @@ std::size_t FakePlatform::armedTimers() const {
     return count;
 }
 
+std::int64_t FakePlatform::nextDueMs() const {
+    std::int64_t next = -1;
+    for (const auto& [id, entry] : timers_) {
+        if (entry->dueMs >= 0 && (next < 0 || entry->dueMs < next)) {
+            next = entry->dueMs;
+        }
+    }
+    return next;
+}
+
 int FakePlatform::msecsSinceMidnight() {
     constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
     const std::int64_t clock = nowMs_ + clockOffsetMs_;

@@ -39,9 +39,12 @@ public:
     std::vector<std::string> windowLog;
     int stateChanges = 0;
     std::size_t armedTimers() const;
+    // When the next timer is due, or -1 when none is armed.
+    std::int64_t nextDueMs() const;
 
     // --- core::Platform ---
     int msecsSinceMidnight() override;
+    std::int64_t monotonicMs() override { return nowMs_; }
     std::unique_ptr<core::Timer> createTimer(std::function<void()> onTimeout) override;
     bool runCommand(std::string_view commandLine) override;
     void beep() override { ++beeps; }

@@ -12,4 +12,8 @@ QIcon applicationIcon();
 // out in twips for a 9-point font; a desktop theme's larger default would not fit them.
 void applyAppearance();
 
+// Lets the text caret blink only while the user is at work: a program that waits should not
+// wake several times a second to redraw it. Needs the application object.
+void restCaretWhenIdle();
+
 }  // namespace veltrask::ui

@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSystemTrayIcon>
 
 #include <vector>
 
@@ -30,7 +31,10 @@ void centreOnScreen(QWidget& view) {
 
 }  // namespace
 
-DesktopPlatform::DesktopPlatform() = default;
+DesktopPlatform::DesktopPlatform() : DesktopPlatform(&QSystemTrayIcon::isSystemTrayAvailable) {}
+
+DesktopPlatform::DesktopPlatform(Tray::Availability trayAvailable)
+    : tray_(std::move(trayAvailable)) {}
 
 DesktopPlatform::~DesktopPlatform() {
     // The core windows may already be gone: cut every view loose before any widget event could
@@ -64,6 +68,7 @@ WindowView* DesktopPlatform::viewOf(const core::Window& window) const {
 
 void DesktopPlatform::showWindow(core::Window& window) {
     const WindowView::PresentingScope presenting;
+    program_ = &window.program();
     WindowView* view = viewOf(window);
     const bool created = view == nullptr;
     if (created) {
@@ -119,6 +124,9 @@ void DesktopPlatform::stateChanged() {
         syncAll();
     } while (syncAgain_);
     syncing_ = false;
+    if (program_ != nullptr) {
+        tray_.refresh(*program_);
+    }
 }
 
 void DesktopPlatform::syncAll() {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/system_platform.h"
+#include "tray.h"
 
 namespace veltrask::ui {
 
@@ -17,6 +18,8 @@ class WindowView;
 class DesktopPlatform : public platform::SystemPlatform {
 public:
     DesktopPlatform();
+    // With the question whether the desktop has a notification area answered by the caller.
+    explicit DesktopPlatform(Tray::Availability trayAvailable);
     ~DesktopPlatform() override;
 
     void showWindow(core::Window& window) override;
@@ -26,12 +29,15 @@ public:
 
     // The view presenting a core window, or null while it has none.
     WindowView* viewOf(const core::Window& window) const;
+    const Tray& tray() const { return tray_; }
 
 private:
     static WindowView* createView(core::Window& window);
     void syncAll();
 
+    core::Program* program_ = nullptr;  // known from the first window shown
     std::map<const core::Window*, QPointer<WindowView>> views_;
+    Tray tray_;
     bool syncing_ = false;
     bool syncAgain_ = false;
 };

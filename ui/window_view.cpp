@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window_view.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -34,6 +35,9 @@ int twipsToPixels(int twips) {
 namespace {
 
 constexpr int kNoLimit = 0;
+// Qt's own limit of a line edit. A view that lifts the widget's limit, so that the validator sees
+// a paste whole, still gets no more than this.
+constexpr qsizetype kLongestText = 32767;
 
 QString toQString(const std::string& text) {
     return QString::fromStdString(text);
@@ -69,6 +73,11 @@ public:
                 return Invalid;
             }
         }
+        if (input.size() > kLongestText) {
+            // Never between the two halves of a character outside the Basic Multilingual Plane.
+            input.truncate(input.at(kLongestText).isLowSurrogate() ? kLongestText - 1
+                                                                   : kLongestText);
+        }
         return Acceptable;
     }
 
@@ -76,6 +85,56 @@ private:
     const WindowView& view_;
     const core::Control& control_;
 };
+
+// The option buttons as a screen reader should see them. Qt calls a checkable button that is not
+// auto-exclusive a check box; these are exclusive all the same, only the core keeps them so.
+class OptionButtonAccessible final : public QAccessibleWidget {
+public:
+    explicit OptionButtonAccessible(QRadioButton* button)
+        : QAccessibleWidget(button, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = button()->isChecked();
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& actionName) override {
+        if (actionName == pressAction()) {
+            button()->click();  // what a click with the mouse does, through the core
+        } else {
+            QAccessibleWidget::doAction(actionName);
+        }
+    }
+
+private:
+    QRadioButton* button() const { return static_cast<QRadioButton*>(widget()); }
+};
+
+QAccessibleInterface* viewAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("QRadioButton") &&
+        qobject_cast<WindowView*>(static_cast<QWidget*>(object)->parentWidget()) != nullptr) {
+        return new OptionButtonAccessible(static_cast<QRadioButton*>(object));
+    }
+    if (className == QLatin1String("veltrask::ui::WindowView")) {
+        // A plain widget would be announced as a mere client area, not as a window.
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
+void installViewAccessibleFactory() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&viewAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
 
 QPalette::ColorRole textRole(const core::Control& control) {
     return control.kind == core::ControlKind::TextBox ? QPalette::Text : QPalette::WindowText;
@@ -86,6 +145,7 @@ QPalette::ColorRole textRole(const core::Control& control) {
 WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHeightTwips,
                        std::span<const Placement> layout)
     : window_(&window) {
+    installViewAccessibleFactory();
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowIcon(applicationIcon());
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
@@ -120,6 +180,28 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
             previousFocusable = widget;
         }
         bindings_.push_back(Binding{control, widget});
+    }
+    nameForScreenReaders(layout);
+}
+
+void WindowView::nameForScreenReaders(std::span<const Placement> layout) {
+    for (const Placement& place : layout) {
+        QWidget* widget = widgetFor(place.name);
+        if (widget == nullptr) {
+            continue;
+        }
+        if (!place.accessibleName.empty()) {
+            widget->setAccessibleName(QString::fromUtf8(
+                place.accessibleName.data(), static_cast<qsizetype>(place.accessibleName.size())));
+        }
+        if (!place.labelledBy.empty()) {
+            auto* label = qobject_cast<QLabel*>(widgetFor(place.labelledBy));
+            Q_ASSERT_X(label != nullptr, "WindowView", "a control is labelled by a non-label");
+            if (label != nullptr) {
+                // Qt's accessibility takes a field's name from the label whose buddy it is.
+                label->setBuddy(widget);
+            }
+        }
     }
 }
 
@@ -183,6 +265,15 @@ void WindowView::bindLineEdit(core::Control& control, QLineEdit* edit) {
     connect(edit, &QLineEdit::textEdited, this, [this, &control](const QString& text) {
         dispatch([&] { window_->setText(control, text.toStdString()); });
     });
+}
+
+void WindowView::click(std::string_view controlName) {
+    if (window_ == nullptr) {
+        return;
+    }
+    if (core::Control* control = window_->find(controlName)) {
+        dispatch([&] { window_->click(*control); });
+    }
 }
 
 void WindowView::itemChosen(core::Control& control, int) {

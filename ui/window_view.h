@@ -14,14 +14,18 @@ class QLineEdit;
 
 namespace veltrask::ui {
 
-// Where a control sits, in twips relative to the client area. The views keep one such table each,
-// in tab order.
+// Where a control sits, in twips relative to the client area, and what a screen reader calls it
+// when it shows no caption of its own. The views keep one such table each, in tab order.
 struct Placement {
     std::string_view name;
     int left;
     int top;
     int width;
     int height;
+    // The label beside the control, whose text names it (and follows it when it changes).
+    std::string_view labelledBy = {};
+    // A fixed name, for a control without a caption and without a label beside it.
+    std::string_view accessibleName = {};
 };
 
 // 15 twips to a logical pixel: the layout was drawn for 96 dots per inch.
@@ -41,6 +45,10 @@ public:
     // Null once the core window has been destroyed.
     core::Window* window() const { return window_; }
     QWidget* widgetFor(std::string_view controlName) const;
+
+    // A click on a control that comes from elsewhere than the mouse, such as a screen reader's
+    // press action; it means what a click with the mouse means.
+    void click(std::string_view controlName);
 
     // Writes every widget whose value differs from the core's.
     void sync();
@@ -84,6 +92,7 @@ private:
     };
 
     QWidget* createWidget(core::Control& control);
+    void nameForScreenReaders(std::span<const Placement> layout);
     void bindLineEdit(core::Control& control, QLineEdit* edit);
     const Binding* bindingOf(const QObject* widget) const;
     void syncControl(Binding& binding);

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The Debian package: built by CPack from this build tree, it depends on the libraries the
+# program links (found by dpkg-shlibdeps) and on what it loads at run time, and it holds the
+# installed files under /usr.
+source "$(dirname "$0")/lib.sh"
+
+cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$WORK/out" >"$WORK/cpack.log" 2>&1 \
+    || { cat "$WORK/cpack.log" >&2; fail "cpack -G DEB failed"; }
+shopt -s nullglob
+packages=("$WORK"/out/*.deb)
+((${#packages[@]} == 1)) || fail "expected one package, found ${#packages[@]}"
+deb=${packages[0]}
+arch=$(dpkg --print-architecture)
+[[ $(basename "$deb") == "veltrask_${VERSION}_$arch.deb" ]] || fail "package file $(basename "$deb")"
+
+field() {
+    dpkg-deb -f "$deb" "$1"
+}
+[[ $(field Package) == veltrask ]] || fail "Package: $(field Package)"
+[[ $(field Version) == "$VERSION" ]] || fail "Version: $(field Version)"
+[[ $(field Architecture) == "$arch" ]] || fail "Architecture: $(field Architecture)"
+[[ -n $(field Maintainer) ]] || fail "no Maintainer"
+[[ $(field Description) == *"$DESCRIPTION"* ]] || fail "the description is missing"
+
+# Depends, one alternative group a line, without version constraints.
+depends=$(field Depends | tr ',' '\n' | sed -e 's/([^)]*)//g' -e 's/  */ /g' -e 's/^ //' -e 's/ $//')
+echo "Depends:"
+echo "$depends" | sed 's/^/  /'
+# From dpkg-shlibdeps: the libraries the binary really links.
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0; do
+    grep -qx "$library" <<<"$depends" || fail "Depends lacks $library"
+done
+grep -q 'libqt6core6 (>= ' <<<"$(field Depends)" || fail "shlibdeps gave no versioned Qt dependency"
+# Loaded at run time, seen by no linker.
+for needed in libqt6svg6 qt6-qpa-plugins "fonts-wqy-microhei | fonts-noto-cjk"; do
+    grep -qxF "$needed" <<<"$depends" || fail "Depends lacks $needed"
+done
+
+expected="./usr/bin/veltrask
+./usr/share/applications/$APP_ID.desktop
+./usr/share/icons/hicolor/scalable/apps/$APP_ID.svg
+./usr/share/metainfo/$APP_ID.metainfo.xml"
+actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)
+same_list "the package's files" "$expected" "$actual"
+dpkg-deb -c "$deb" | awk '$6 == "./usr/bin/veltrask" && !($1 == "-rwxr-xr-x" && $2 == "root/root") {exit 1}' \
+    || fail "the program is not an executable owned by root"
+
+# Stripped: the package carries no debugging information.
+dpkg-deb -x "$deb" "$WORK/root"
+if readelf -S "$WORK/root/usr/bin/veltrask" | grep -q '\.debug_info'; then
+    fail "the packaged program is not stripped"
+fi
+
+echo "PASS: $TEST_NAME"

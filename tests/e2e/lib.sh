@@ -22,6 +22,9 @@ E2E_RECORD=$E2E_WORK/record
 E2E_LOG=$E2E_WORK/program.log
 e2e_xvfb_pid=""
 e2e_program_pid=""
+e2e_started_ns=""
+# More NAME=value settings for the program's environment; set before e2e_begin.
+E2E_ENV=()
 e2e_watchdog_pid=""
 
 e2e_cleanup() {
@@ -124,10 +127,42 @@ e2e_start_program() {
             environment+=("$name=${!name}")
         fi
     done
+    environment+=("${E2E_ENV[@]}")
     mkdir -p "$E2E_WORK/home"
     mkdir -m 700 -p "$E2E_WORK/runtime"
+    e2e_started_ns=$(date +%s%N)
     env -i "${environment[@]}" "$E2E_PROGRAM" >"$E2E_LOG" 2>&1 &
     e2e_program_pid=$!
+}
+
+# Sets the program's clock (and only the program's) to the local time DATE, e.g.
+# "2024-03-01 23:59:48", from which it runs on at normal speed. The preloaded library is named by
+# E2E_FAKETIME_LIB. The timers keep the real monotonic clock, as they do when a clock is set.
+e2e_fake_clock() {
+    [[ -r ${E2E_FAKETIME_LIB:-} ]] || e2e_fail "no libfaketime (E2E_FAKETIME_LIB=${E2E_FAKETIME_LIB:-})"
+    E2E_ENV+=(
+        LD_PRELOAD="$E2E_FAKETIME_LIB"
+        FAKETIME="@$1"
+        FAKETIME_DONT_FAKE_MONOTONIC=1
+        TZ=UTC
+    )
+}
+
+# Milliseconds since the program was started.
+e2e_ms_since_start() {
+    echo $((($(date +%s%N) - e2e_started_ns) / 1000000))
+}
+
+# Waits up to SECONDS for a visible window titled TITLE, polling often, and prints how many
+# milliseconds after the program's start it was first seen.
+e2e_time_window() {
+    local title=$1 seconds=$2 deadline=$((SECONDS + $2))
+    until e2e_visible "$title"; do
+        ((SECONDS < deadline)) || e2e_fail "no window \"$title\" within $seconds s"
+        e2e_running || e2e_fail "the program ended while waiting for \"$title\""
+        sleep 0.05
+    done
+    e2e_ms_since_start
 }
 
 e2e_begin() {

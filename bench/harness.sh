@@ -42,18 +42,8 @@ E2E_LIMIT=${BENCH_LIMIT:-1500}
 source "$here/../tests/e2e/lib.sh" "$program" /bin/false "${BENCH_ARTIFACTS:-$PWD/bench-artifacts}"
 
 # The environment of the end-to-end tests, and nothing else.
-sandbox=(
-    HOME="$E2E_WORK/home"
-    XDG_RUNTIME_DIR="$E2E_WORK/runtime"
-    PATH="$E2E_STUBS"
-    XDG_CURRENT_DESKTOP=X-Test
-    QT_QPA_PLATFORM=xcb
-    LANG=C.UTF-8
-    DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/no-session-bus"
-    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
-)
-mkdir -p "$E2E_WORK/home"
-mkdir -m 700 -p "$E2E_WORK/runtime"
+e2e_sandbox
+sandbox=("${E2E_SANDBOX[@]}")
 
 median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 }

@@ -439,6 +439,11 @@ bool WindowView::filterKey(core::Control& control, QEvent* event) {
     if (characters.empty()) {
         return false;
     }
+    // Eaten here, before QLineEdit's own shortcut handling could paste or copy anyway.
+    return !accepts(control, characters);
+}
+
+bool WindowView::accepts(core::Control& control, const std::u32string& characters) {
     bool accepted = true;
     dispatch([&] {
         for (const char32_t character : characters) {
@@ -449,8 +454,7 @@ bool WindowView::filterKey(core::Control& control, QEvent* event) {
             }
         }
     });
-    // Eaten here, before QLineEdit's own shortcut handling could paste or copy anyway.
-    return !accepted || window_ == nullptr;
+    return accepted && window_ != nullptr;
 }
 
 bool WindowView::filterInputMethod(core::Control& control, QWidget* widget, QEvent* event) {
@@ -462,16 +466,7 @@ bool WindowView::filterInputMethod(core::Control& control, QWidget* widget, QEve
     if (characters.empty()) {
         return false;
     }
-    bool accepted = true;
-    dispatch([&] {
-        for (const char32_t character : characters) {
-            if (window_ == nullptr || !window_->keyPress(control, character)) {
-                accepted = false;
-                return;
-            }
-        }
-    });
-    if (accepted && window_ != nullptr) {
+    if (accepts(control, characters)) {
         return false;
     }
     // Refused: still end the composition, so that no preedit text lingers in the field. The

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -97,6 +98,8 @@ private:
     const Binding* bindingOf(const QObject* widget) const;
     void syncControl(Binding& binding);
     bool filterKey(core::Control& control, QEvent* event);
+    // Whether the core takes every one of these typed characters.
+    bool accepts(core::Control& control, const std::u32string& characters);
     bool filterInputMethod(core::Control& control, QWidget* widget, QEvent* event);
 
     core::Window* window_;

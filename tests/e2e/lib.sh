@@ -107,20 +107,28 @@ e2e_start_xvfb() {
     export DISPLAY=":$(head -n1 "$E2E_WORK/display")"
 }
 
-# Starts the program with nothing from the caller's environment but the sanitizer settings.
-e2e_start_program() {
-    local environment=(
+# The whole environment the program under test gets: stand-ins on PATH, an unknown desktop so that
+# logind's ways are the ones tried, and no message bus at all, so that nothing can reach a session
+# manager behind the stand-ins' back. Fills the array E2E_SANDBOX; DISPLAY is added by the caller.
+e2e_sandbox() {
+    E2E_SANDBOX=(
         HOME="$E2E_WORK/home"
         XDG_RUNTIME_DIR="$E2E_WORK/runtime"
-        DISPLAY="$DISPLAY"
         PATH="$E2E_STUBS"
         XDG_CURRENT_DESKTOP=X-Test
         QT_QPA_PLATFORM=xcb
         LANG=C.UTF-8
-        # No bus at all: nothing can reach a session manager behind the stand-ins' back.
         DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/no-session-bus"
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
     )
+    mkdir -p "$E2E_WORK/home"
+    mkdir -m 700 -p "$E2E_WORK/runtime"
+}
+
+# Starts the program with nothing from the caller's environment but the sanitizer settings.
+e2e_start_program() {
+    e2e_sandbox
+    local environment=("${E2E_SANDBOX[@]}" DISPLAY="$DISPLAY")
     local name
     for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
         if [[ -n ${!name:-} ]]; then
@@ -128,8 +136,6 @@ e2e_start_program() {
         fi
     done
     environment+=("${E2E_ENV[@]}")
-    mkdir -p "$E2E_WORK/home"
-    mkdir -m 700 -p "$E2E_WORK/runtime"
     e2e_started_ns=$(date +%s%N)
     env -i "${environment[@]}" "$E2E_PROGRAM" >"$E2E_LOG" 2>&1 &
     e2e_program_pid=$!

@@ -26,10 +26,9 @@ Form4View::Form4View(core::Form4& form) : WindowView(form, kClientWidth, kClient
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     if (auto* message = qobject_cast<QLabel*>(widgetFor("Label1"))) {
-        // A long message wraps inside the fixed box; the rest is cut off, never grows the window.
-        message->setWordWrap(true);
+        // A long message wraps inside the fixed box (labels wrap); the rest is cut off, never
+        // grows the window.
         message->setFixedSize(message->size());
-        message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 }
 

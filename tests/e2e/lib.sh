@@ -171,6 +171,29 @@ e2e_time_window() {
     e2e_ms_since_start
 }
 
+# The real-clock scenarios: the program's clock starts at 23:59:48 (see e2e_fake_clock), the
+# target 23:59:58 is typed into Text1 (each full field hands on to the next) and confirmed.
+e2e_type_clock_target() {
+    local main=$1 typed
+    e2e_step "typing the target 23:59:58"
+    e2e_click "$main" 840 600 615 270      # Text1
+    e2e_type 235958
+    typed=$(e2e_ms_since_start)
+    ((typed < 9000)) || e2e_fail "typing ended $typed ms after the start: too late for the target"
+    e2e_click "$main" 2520 1560 1095 375   # Command1: 确定
+    e2e_wait_gone "$MAIN_TITLE" 3
+}
+
+# Checks that the window TITLE opens in the tick after the target second typed above: the second
+# ends 11000 ms after the start, and the tick comes within a second and a half of that.
+e2e_expect_in_tick_after_target() {
+    local title=$1 what=$2 seen
+    seen=$(e2e_time_window "$title" 20)
+    e2e_step "the $what came $seen ms after the start (the target second ends at 11000 ms)"
+    ((seen >= 11000)) || e2e_fail "the $what came early, $seen ms after the start"
+    ((seen <= 12500)) || e2e_fail "the $what came late, $seen ms after the start"
+}
+
 e2e_begin() {
     e2e_make_stubs
     e2e_start_xvfb

@@ -2,8 +2,9 @@
 #include <QApplication>
 
 #include "core/program.h"
+#include "platform/desktop_system.h"
 #include "ui/appearance.h"
-#include "ui/desktop_platform.h"
+#include "ui/desktop_presenter.h"
 
 int main(int argc, char* argv[]) {
     // The program takes no arguments; whatever is given is ignored.
@@ -20,8 +21,11 @@ int main(int argc, char* argv[]) {
     // Only the core ends the program, when its last window is gone.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    veltrask::ui::DesktopPlatform platform;
-    veltrask::core::Program program(platform);
+    // The one place where the program is put together: the operating system and the windows,
+    // each behind its own seam, handed to the core.
+    veltrask::platform::DesktopSystem system;
+    veltrask::ui::DesktopPresenter presenter;
+    veltrask::core::Program program(system, presenter);
     program.start();
     return QApplication::exec();
 }

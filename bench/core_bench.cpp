@@ -4,14 +4,15 @@
 
 #include "core/form1.h"
 #include "core/program.h"
-#include "fakes/fake_platform.h"
+#include "fakes/fake_system.h"
 
 namespace veltrask {
 namespace {
 
 struct Running {
-    testing::FakePlatform platform{9 * 3600 * 1000};
-    core::Program program{platform};
+    testing::FakeSystem system{9 * 3600 * 1000};
+    testing::RecordingPresenter presenter;
+    core::Program program{system, presenter};
     Running() { program.start(); }
     core::Form1& main() { return program.form1(); }
 };

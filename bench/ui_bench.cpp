@@ -23,8 +23,10 @@
 #include "core/form3.h"
 #include "core/form4.h"
 #include "core/program.h"
+#include "fakes/fake_system.h"
+#include "platform/desktop_system.h"
 #include "ui/appearance.h"
-#include "ui/desktop_platform.h"
+#include "ui/desktop_presenter.h"
 #include "ui/window_view.h"
 
 namespace veltrask::bench {
@@ -37,31 +39,24 @@ double wallMs() {
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-// The real clock and timers; everything that would leave the process is recorded instead.
-class BenchPlatform final : public ui::DesktopPlatform {
+// The real windows, with the moments the clock and the reminders came up written down.
+class TimedPresenter final : public core::Presenter {
 public:
     core::Program* program = nullptr;
-    std::vector<std::string> commands;
-    std::vector<int> endings;
+    ui::DesktopPresenter desktop;
     std::vector<double> clockShown;     // wall time of each change of the main window's clock
     std::vector<double> reminderShown;  // wall time of each reminder coming up
 
-    bool runCommand(std::string_view commandLine) override {
-        commands.emplace_back(commandLine);
-        return true;
-    }
-    void beep() override {}
-    void endProgram(int exitCode) override { endings.push_back(exitCode); }
-
     void showWindow(core::Window& window) override {
-        DesktopPlatform::showWindow(window);
+        desktop.showWindow(window);
         if (window.kind() == core::WindowKind::Form4) {
             reminderShown.push_back(wallMs());
         }
     }
-
+    void hideWindow(core::Window& window) override { desktop.hideWindow(window); }
+    void destroyWindow(core::Window& window) override { desktop.destroyWindow(window); }
     void stateChanged() override {
-        DesktopPlatform::stateChanged();
+        desktop.stateChanged();
         const core::Form1* main = program != nullptr ? program->existingForm1() : nullptr;
         if (main != nullptr && main->label1.text != shownClock_) {
             shownClock_ = main->label1.text;
@@ -106,8 +101,8 @@ void runFor(int ms) {
     loop.exec();
 }
 
-bool clickButton(BenchPlatform& platform, const core::Window* window, const char* name) {
-    ui::WindowView* view = window != nullptr ? platform.viewOf(*window) : nullptr;
+bool clickButton(TimedPresenter& presenter, const core::Window* window, const char* name) {
+    ui::WindowView* view = window != nullptr ? presenter.desktop.viewOf(*window) : nullptr;
     auto* button =
         view != nullptr ? view->findChild<QPushButton*>(QString::fromLatin1(name)) : nullptr;
     if (button == nullptr) {
@@ -118,24 +113,24 @@ bool clickButton(BenchPlatform& platform, const core::Window* window, const char
 }
 
 // The confirmation window the way the clock fires it, then cancelled with its button.
-bool confirmationCycle(BenchPlatform& platform, core::Program& program) {
+bool confirmationCycle(TimedPresenter& presenter, core::Program& program) {
     program.dispatch([&] {
         program.form1().chooseAction(1);  // 关闭计算机
         program.showForm3();
         program.close(program.form1());
     });
     settle();
-    if (!clickButton(platform, program.existingForm3(), "Command2")) {
+    if (!clickButton(presenter, program.existingForm3(), "Command2")) {
         return false;
     }
     settle();
     return program.existingForm3() == nullptr && program.existingForm1() != nullptr;
 }
 
-bool reminderCycle(BenchPlatform& platform, core::Program& program) {
+bool reminderCycle(TimedPresenter& presenter, core::Program& program) {
     program.dispatch([&] { program.showForm4(); });
     settle();
-    if (!clickButton(platform, program.existingForm4(), "Command1")) {
+    if (!clickButton(presenter, program.existingForm4(), "Command1")) {
         return false;
     }
     settle();
@@ -183,11 +178,11 @@ std::string twoDigits(int value) {
 }
 
 // How late each new second appears on the main window's clock.
-void clockLag(BenchPlatform& platform, int seconds) {
-    platform.clockShown.clear();
+void clockLag(TimedPresenter& presenter, int seconds) {
+    presenter.clockShown.clear();
     runFor(seconds * 1000 + 300);
     std::vector<double> lags;
-    for (const double shown : platform.clockShown) {
+    for (const double shown : presenter.clockShown) {
         lags.push_back(shown - 1000.0 * static_cast<double>(static_cast<long long>(shown / 1000)));
     }
     std::printf("clock_lag_median_ms=%.1f\n", median(lags));
@@ -196,7 +191,7 @@ void clockLag(BenchPlatform& platform, int seconds) {
 }
 
 // A reminder set for a second two seconds ahead: how long after that second began it shows.
-bool reminderLag(BenchPlatform& platform, core::Program& program, int reminders) {
+bool reminderLag(TimedPresenter& presenter, core::Program& program, int reminders) {
     std::vector<double> lags;
     for (int i = 0; i < reminders; ++i) {
         const double now = wallMs();
@@ -210,17 +205,17 @@ bool reminderLag(BenchPlatform& platform, core::Program& program, int reminders)
             form.setText(form.text3, twoDigits(local.tm_sec));
             form.command1Click();
         });
-        platform.reminderShown.clear();
+        presenter.reminderShown.clear();
         const double deadline = now + 5000;
-        while (platform.reminderShown.empty() && wallMs() < deadline) {
+        while (presenter.reminderShown.empty() && wallMs() < deadline) {
             runFor(10);
         }
-        if (platform.reminderShown.empty()) {
+        if (presenter.reminderShown.empty()) {
             std::fprintf(stderr, "ui_bench: no reminder within 5 s\n");
             return false;
         }
-        lags.push_back(platform.reminderShown.front() - static_cast<double>(target) * 1000.0);
-        if (!clickButton(platform, program.existingForm4(), "Command1")) {
+        lags.push_back(presenter.reminderShown.front() - static_cast<double>(target) * 1000.0);
+        if (!clickButton(presenter, program.existingForm4(), "Command1")) {
             return false;
         }
         settle();
@@ -235,20 +230,23 @@ bool reminderLag(BenchPlatform& platform, core::Program& program, int reminders)
 int run(int cycles, int clockSeconds, int reminders) {
     ui::applyAppearance();
     QApplication::setQuitOnLastWindowClosed(false);
-    BenchPlatform platform;
-    core::Program program(platform);
-    platform.program = &program;
+    // The real clock and timers; whatever would leave the process is only recorded.
+    platform::DesktopSystem realTime;
+    testing::FakeSystem system(realTime);
+    TimedPresenter presenter;
+    core::Program program(system, presenter);
+    presenter.program = &program;
     program.start();
     settle();
 
     bool ok =
-        growth("confirmation", cycles, [&] { return confirmationCycle(platform, program); }) &&
-        growth("reminder", cycles, [&] { return reminderCycle(platform, program); });
+        growth("confirmation", cycles, [&] { return confirmationCycle(presenter, program); }) &&
+        growth("reminder", cycles, [&] { return reminderCycle(presenter, program); });
     if (ok) {
-        clockLag(platform, clockSeconds);
-        ok = reminderLag(platform, program, reminders);
+        clockLag(presenter, clockSeconds);
+        ok = reminderLag(presenter, program, reminders);
     }
-    if (!platform.commands.empty() || !platform.endings.empty()) {
+    if (!system.commands.empty() || !system.endings.empty()) {
         std::fprintf(stderr, "ui_bench: the program tried to act or end\n");
         return 1;
     }

@@ -12,6 +12,31 @@ namespace veltrask::core {
 
 namespace {
 
+// Every line break a paste or a drop may bring (CR LF as one) becomes one blank.
+std::string withLineBreaksAsSpaces(std::string_view text) {
+    constexpr std::string_view kBreaks[] = {"\r\n", "\r",     "\n",     "\v",
+                                            "\f",   "\u0085", "\u2028", "\u2029"};
+    std::string result;
+    result.reserve(text.size());
+    while (!text.empty()) {
+        std::size_t length = 0;
+        for (const std::string_view lineBreak : kBreaks) {
+            if (text.starts_with(lineBreak)) {
+                length = lineBreak.size();
+                break;
+            }
+        }
+        if (length > 0) {
+            result += ' ';
+        } else {
+            result += text.front();
+            length = 1;
+        }
+        text.remove_prefix(length);
+    }
+    return result;
+}
+
 constexpr int kTickMs = 1000;
 // A late tick makes up for the seconds it skipped only when the clock moved on by less than a
 // minute; a larger jump is a suspended computer or a changed clock, and catching up on it would
@@ -66,7 +91,7 @@ void Form1::stopTimers() {
 // main window afresh instead of working on `this`.
 void Form1::timer1Tick() {
     Program& program = this->program();
-    const int nowSeconds = program.platform().msecsSinceMidnight() / 1000;
+    const int nowSeconds = program.system().msecsSinceMidnight() / 1000;
     program.form1().clockTimeCheck(nowSeconds);
     program.form1().countdownCheck();
     Form1& current = program.form1();
@@ -247,7 +272,7 @@ void Form1::combo1Click() {
 
 void Form1::label14Click() {
     // An address that cannot be opened changes nothing.
-    program().platform().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite));
+    program().system().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite));
 }
 
 void Form1::text8GotFocus() {
@@ -355,15 +380,21 @@ bool Form1::keyPress(Control& control, char32_t character) {
     return true;
 }
 
-bool Form1::acceptsInput(const Control& control, std::string_view proposedText) const {
+std::optional<std::string> Form1::admitted(const Control& control,
+                                           std::string_view proposedText) const {
     if (&control == &combo1) {
-        return false;
+        return std::nullopt;
     }
     if (isNumericField(control)) {
         // Pasted or dropped text follows the same rule as typed characters: digits only.
-        return proposedText.empty() || isDigits(proposedText);
+        if (!proposedText.empty() && !isDigits(proposedText)) {
+            return std::nullopt;
+        }
+    } else if (&control == &text8) {
+        // One line in the box is one line in the reminder.
+        return withLineBreaksAsSpaces(proposedText);
     }
-    return true;
+    return std::string(proposedText);
 }
 
 }  // namespace veltrask::core

@@ -22,33 +22,37 @@ public:
     explicit Form1(Program& program);
     ~Form1() override;
 
-    // Controls, in tab order.
-    Control label1{"Label1", ControlKind::Label};
-    Control text1{"Text1", ControlKind::TextBox};
-    Control label2{"Label2", ControlKind::Label, "时间："};
-    Control label3{"Label3", ControlKind::Label, "时"};
-    Control text2{"Text2", ControlKind::TextBox};
-    Control label4{"Label4", ControlKind::Label, "分"};
-    Control text3{"Text3", ControlKind::TextBox};
-    Control label5{"Label5", ControlKind::Label, "秒"};
-    Control label6{"Label6", ControlKind::Label, "当前系统时间："};
-    Control command1{"Command1", ControlKind::CommandButton, "确定"};
+    // Controls, in tab order, with what each one is for.
+    Control label1{"Label1", ControlKind::Label};                    // the time of day, H:mm:ss
+    Control text1{"Text1", ControlKind::TextBox};                    // target hour, clock-time mode
+    Control label2{"Label2", ControlKind::Label, "时间："};          // caption of the target row
+    Control label3{"Label3", ControlKind::Label, "时"};              // unit after the hour
+    Control text2{"Text2", ControlKind::TextBox};                    // target minute
+    Control label4{"Label4", ControlKind::Label, "分"};              // unit after the minute
+    Control text3{"Text3", ControlKind::TextBox};                    // target second
+    Control label5{"Label5", ControlKind::Label, "秒"};              // unit after the second
+    Control label6{"Label6", ControlKind::Label, "当前系统时间："};  // caption of the clock
+    Control command1{"Command1", ControlKind::CommandButton, "确定"};  // arms the schedule
+    // Caption before the lead time, naming the action ("关闭计算机前"); shown with it.
     Control label8{"Label8", ControlKind::Label, "关闭计算机前"};
+    // Lead time before a system action, in seconds: how long its confirmation counts down.
     Control text4{"Text4", ControlKind::TextBox, std::string(kDefaultLeadTime)};
-    Control label9{"Label9", ControlKind::Label, "秒提醒我"};
-    Control combo1{"Combo1", ControlKind::ComboBox, std::string(kRemindMe)};
-    Control option1{"Option1", ControlKind::OptionButton};
-    Control option2{"Option2", ControlKind::OptionButton};
-    Control text5{"Text5", ControlKind::TextBox};
-    Control label10{"Label10", ControlKind::Label, "小时"};
-    Control text6{"Text6", ControlKind::TextBox};
-    Control label11{"Label11", ControlKind::Label, "分"};
-    Control text7{"Text7", ControlKind::TextBox};
-    Control label12{"Label12", ControlKind::Label, "秒后"};
+    Control label9{"Label9", ControlKind::Label, "秒提醒我"};  // caption after the lead time
+    Control combo1{"Combo1", ControlKind::ComboBox, std::string(kRemindMe)};  // the action
+    Control option1{"Option1", ControlKind::OptionButton};   // mode: at a clock time
+    Control option2{"Option2", ControlKind::OptionButton};   // mode: after a countdown
+    Control text5{"Text5", ControlKind::TextBox};            // countdown hours
+    Control label10{"Label10", ControlKind::Label, "小时"};  // unit after the hours
+    Control text6{"Text6", ControlKind::TextBox};            // countdown minutes
+    Control label11{"Label11", ControlKind::Label, "分"};    // unit after the minutes
+    Control text7{"Text7", ControlKind::TextBox};            // countdown seconds
+    Control label12{"Label12", ControlKind::Label, "秒后"};  // unit after the seconds
+    // Never seen: the seconds an armed countdown has left, empty when none is armed.
     Control label13{"Label13", ControlKind::Label};
+    // The reminder's message; shows a placeholder while empty and without the focus.
     Control text8{"Text8", ControlKind::TextBox, std::string(kReminderPlaceholder)};
-    Control label7{"Label7", ControlKind::Label, std::string(kCreditLine)};
-    Control label14{"Label14", ControlKind::Label,
+    Control label7{"Label7", ControlKind::Label, std::string(kCreditLine)};  // credit line
+    Control label14{"Label14", ControlKind::Label,  // the website, opened on click
                     std::string(kWebsiteLead) + std::string(kWebsiteShown)};
 
     // The clock, just after each second; and the countdown, once a second while enabled.
@@ -74,7 +78,8 @@ public:
 
     void click(Control& control) override;
     bool keyPress(Control& control, char32_t character) override;
-    bool acceptsInput(const Control& control, std::string_view proposedText) const override;
+    std::optional<std::string> admitted(const Control& control,
+                                        std::string_view proposedText) const override;
 
     bool isNumericField(const Control& control) const;
     // The control a full numeric field hands the focus on to; nullptr for the lead time.

@@ -33,7 +33,7 @@ Form3::~Form3() = default;
 
 void Form3::startUp() {
     Program& program = this->program();
-    program.platform().beep();
+    program.system().beep();
     const Form1& main = program.form1();
     const std::string action = main.combo1.text;
     setCaption("真的要" + action + "吗？");
@@ -74,7 +74,7 @@ void Form3::timer2Tick() {
 void Form3::carryOut() {
     Program& program = this->program();
     const std::optional<std::string_view> command = commandFor(command1.text);
-    const bool carriedOut = command && program.platform().runCommand(*command);
+    const bool carriedOut = command && program.system().runCommand(*command);
     // A refused or failed action is not reported as success.
     program.endProgram(!command || carriedOut ? 0 : 1);
 }

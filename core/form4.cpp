@@ -16,7 +16,7 @@ Form4::~Form4() = default;
 
 void Form4::startUp() {
     Program& program = this->program();
-    program.platform().beep();
+    program.system().beep();
     setText(label1, program.currentTimeText() + " 时间到，请" + program.form1().text8.text);
     focusFirst();
 }

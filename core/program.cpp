@@ -10,8 +10,10 @@
 
 namespace veltrask::core {
 
-Program::Program(Platform& platform)
-    : platform_(platform), secondTimer_(platform.createTimer([this] { onSecond(); })) {}
+Program::Program(System& system, Presenter& presenter)
+    : system_(system),
+      presenter_(presenter),
+      secondTimer_(system.createTimer([this] { onSecond(); })) {}
 
 Program::~Program() {
     // Discarded without close handlers, as at the end of the program.
@@ -63,12 +65,12 @@ void Program::show(Window& window) {
         return;
     }
     window.visible_ = true;
-    platform_.showWindow(window);
+    presenter_.showWindow(window);
 }
 
 void Program::hide(Window& window) {
     window.visible_ = false;
-    platform_.hideWindow(window);
+    presenter_.hideWindow(window);
 }
 
 std::unique_ptr<Window> Program::take(Window& window) {
@@ -95,7 +97,7 @@ void Program::close(Window& window) {
     }
     owned->stopTimers();
     owned->visible_ = false;
-    platform_.destroyWindow(*owned);
+    presenter_.destroyWindow(*owned);
     closed_.push_back(std::move(owned));
 }
 
@@ -110,7 +112,7 @@ void Program::endProgram(int exitCode) {
             window->stopTimers();
         }
     }
-    platform_.endProgram(exitCode);
+    system_.endProgram(exitCode);
 }
 
 void Program::addSecondTimer(TimerControl& timer) {
@@ -130,7 +132,7 @@ void Program::secondTimersChanged() {
         // A few milliseconds past the boundary, so that a timer that fires a little early still
         // reads the new second.
         constexpr int kMarginMs = 5;
-        secondTimer_->start(1000 - platform_.msecsSinceMidnight() % 1000 + kMarginMs);
+        secondTimer_->start(1000 - system_.msecsSinceMidnight() % 1000 + kMarginMs);
         secondTimerArmed_ = true;
     } else if (!needed && secondTimerArmed_) {
         secondTimer_->stop();
@@ -140,7 +142,7 @@ void Program::secondTimersChanged() {
 
 void Program::onSecond() {
     secondTimerArmed_ = false;
-    const std::int64_t now = platform_.monotonicMs();
+    const std::int64_t now = system_.monotonicMs();
     dispatch([this, now] {
         // Timers created during this second (a new main window) start with the next one; those
         // of windows closed meanwhile are disabled, and their windows live until the event ends.
@@ -162,7 +164,7 @@ void Program::onSecond() {
 }
 
 std::string Program::currentTimeText() const {
-    return timeText(platform_.msecsSinceMidnight() / 1000);
+    return timeText(system_.msecsSinceMidnight() / 1000);
 }
 
 void Program::finishEvent() {
@@ -174,7 +176,7 @@ void Program::finishEvent() {
         endProgram(0);
         return;
     }
-    platform_.stateChanged();
+    presenter_.stateChanged();
 }
 
 }  // namespace veltrask::core

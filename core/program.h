@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform.h"
+#include "presenter.h"
+#include "system.h"
 #include "window.h"
 
 namespace veltrask::core {
@@ -20,12 +21,12 @@ class Form4;
 // outermost handler has finished, and the program ends once no window is left.
 class Program {
 public:
-    explicit Program(Platform& platform);
+    Program(System& system, Presenter& presenter);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    Platform& platform() const { return platform_; }
+    System& system() const { return system_; }
 
     // Creates and shows the main window, the only window created at start.
     void start();
@@ -53,7 +54,7 @@ public:
 
     std::string currentTimeText() const;
 
-    // The once-a-second timers of every window, run from one platform timer.
+    // The once-a-second timers of every window, run from one system timer.
     void addSecondTimer(TimerControl& timer);
     void removeSecondTimer(TimerControl& timer);
     void secondTimersChanged();
@@ -78,7 +79,8 @@ private:
     void onSecond();
     std::unique_ptr<Window> take(Window& window);
 
-    Platform& platform_;
+    System& system_;
+    Presenter& presenter_;
     std::vector<TimerControl*> secondTimers_;  // in order of creation
     std::unique_ptr<Timer> secondTimer_;
     bool secondTimerArmed_ = false;

@@ -2,9 +2,11 @@
 #include "window.h"
 
 #include <algorithm>
+#include <cstddef>
 
-#include "platform.h"
+#include "numbers.h"
 #include "program.h"
+#include "system.h"
 
 namespace veltrask::core {
 
@@ -13,7 +15,7 @@ TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacin
     : program_(program), name_(name), pacing_(pacing), onTick_(std::move(onTick)) {
     if (pacing_ == Pacing::Immediately) {
         immediate_ =
-            program.platform().createTimer([this] { program_.dispatch([this] { tick(); }); });
+            program.system().createTimer([this] { program_.dispatch([this] { tick(); }); });
     } else {
         program_.addSecondTimer(*this);
     }
@@ -31,7 +33,7 @@ void TimerControl::setEnabled(bool enabled) {
     }
     enabled_ = enabled;
     if (pacing_ == Pacing::SteadySecond && enabled_) {
-        nextDueMs_ = program_.platform().monotonicMs() + 1000;
+        nextDueMs_ = program_.system().monotonicMs() + 1000;
     }
     if (pacing_ != Pacing::Immediately) {
         program_.secondTimersChanged();
@@ -158,12 +160,54 @@ void Window::setCaption(std::string caption) {
 
 void Window::click(Control&) {}
 
+bool Window::arrowKey(Control& control, int step) {
+    if (control.kind != ControlKind::OptionButton) {
+        return false;
+    }
+    const auto it = std::find(controls_.begin(), controls_.end(), &control);
+    if (it == controls_.end()) {
+        return false;
+    }
+    // The option buttons of a window form one group, walked in tab order, round at the ends.
+    const auto count = static_cast<std::ptrdiff_t>(controls_.size());
+    for (std::ptrdiff_t offset = 1; offset < count; ++offset) {
+        const std::ptrdiff_t index = ((it - controls_.begin()) + step * offset) % count;
+        Control& next = *controls_[static_cast<std::size_t>(index < 0 ? index + count : index)];
+        if (next.kind == ControlKind::OptionButton && next.canTakeFocus()) {
+            setFocus(next);
+            click(next);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Window::takesTyped(Control& control, std::u32string_view typed) {
+    return std::all_of(typed.begin(), typed.end(),
+                       [&](char32_t character) { return keyPress(control, character); });
+}
+
+std::optional<std::string> Window::textTaken(const Control& control,
+                                             std::string_view proposedText) const {
+    std::optional<std::string> text = admitted(control, proposedText);
+    if (text && control.maxLength != 0) {
+        // The box keeps longer text the core put in (or a first paste let through before the
+        // limit was set), but an edit may not make it longer still.
+        const std::size_t allowed =
+            std::max(static_cast<std::size_t>(control.maxLength), characterCount(control.text));
+        if (characterCount(*text) > allowed) {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
 bool Window::keyPress(Control&, char32_t) {
     return true;
 }
 
-bool Window::acceptsInput(const Control&, std::string_view) const {
-    return true;
+std::optional<std::string> Window::admitted(const Control&, std::string_view proposedText) const {
+    return std::string(proposedText);
 }
 
 }  // namespace veltrask::core

@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +51,7 @@ struct Control {
 // A window timer: an enabled flag, like any other control state, and the handler it runs.
 class TimerControl {
 public:
-    // The once-a-second timers of all windows tick together from one platform timer, just after
+    // The once-a-second timers of all windows tick together from one system timer, just after
     // each boundary of the wall-clock second, so that a waiting program wakes once a second
     // however many of them run.
     enum class Pacing {
@@ -123,11 +124,26 @@ public:
 
     // Called by the view when a control is clicked; what a click means is each window's own.
     virtual void click(Control& control);
+    // An arrow key pressed on a control: among option buttons it chooses the neighbour it moves
+    // to, as option groups do everywhere. False: the key means nothing here.
+    bool arrowKey(Control& control, int step);
+
+    // What the user puts into a text box is decided here, and only here. Typed characters are
+    // judged as the keys arrive, each by the key handler. Whatever an edit then leaves in the box,
+    // typed or pasted, dropped or composed alike, is judged whole: the window's input rule, then
+    // the maximum length, which holds back growth but never cuts what the box holds already.
+    // textTaken gives the text the box takes, or nothing when the edit is refused; the view then
+    // sets it through setText, so that the change handler runs once.
+    bool takesTyped(Control& control, std::u32string_view typed);
+    std::optional<std::string> textTaken(const Control& control,
+                                         std::string_view proposedText) const;
+
     // A typed character reaching a control. False: the character is discarded.
     virtual bool keyPress(Control& control, char32_t character);
-    // Whether a text the user is about to place into the control (a paste, a drop, an input
-    // method) may go in. The view asks before any change of that kind.
-    virtual bool acceptsInput(const Control& control, std::string_view proposedText) const;
+    // The window's own rule for a text about to be placed into the control: the text it takes,
+    // perhaps adjusted, or nothing when it is refused.
+    virtual std::optional<std::string> admitted(const Control& control,
+                                                std::string_view proposedText) const;
 
 protected:
     friend class Program;

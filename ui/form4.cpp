@@ -29,6 +29,7 @@ Form4View::Form4View(core::Form4& form) : WindowView(form, kClientWidth, kClient
         // A long message wraps inside the fixed box (labels wrap); the rest is cut off, never
         // grows the window.
         message->setFixedSize(message->size());
+        showWholeLinesOnly(*message);
     }
 }
 

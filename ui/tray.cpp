@@ -5,8 +5,8 @@
 #include <QMenu>
 
 #include "appearance.h"
+#include "core/armed_summary.h"
 #include "core/program.h"
-#include "core/tray.h"
 
 namespace veltrask::ui {
 
@@ -21,7 +21,7 @@ void Tray::refresh(core::Program& program) {
     program_ = &program;
     const std::optional<std::string> summary = core::armedSummary(program);
     if (!summary) {
-        lastAsked_.reset();
+        lastAskedMs_.reset();
         if (icon_ != nullptr && icon_->isVisible()) {
             icon_->hide();
         }
@@ -31,12 +31,12 @@ void Tray::refresh(core::Program& program) {
         // Asked when something becomes armed, and then once a minute while no notification area
         // answers: the question costs a round trip to the display server, and this runs at every
         // tick of a hidden countdown.
-        constexpr auto kAskAgainAfter = std::chrono::minutes(1);
-        const auto now = std::chrono::steady_clock::now();
-        if (lastAsked_ && now - *lastAsked_ < kAskAgainAfter) {
+        constexpr std::int64_t kAskAgainAfterMs = 60'000;
+        const std::int64_t now = program.system().monotonicMs();
+        if (lastAskedMs_ && now - *lastAskedMs_ < kAskAgainAfterMs) {
             return;
         }
-        lastAsked_ = now;
+        lastAskedMs_ = now;
         if (!available_ || !available_()) {
             return;
         }

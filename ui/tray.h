@@ -3,7 +3,7 @@
 
 #include <QSystemTrayIcon>
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,8 +44,9 @@ private:
     void showMainWindow();
 
     Availability available_;
-    // When the desktop was last asked for a notification area while something was armed.
-    std::optional<std::chrono::steady_clock::time_point> lastAsked_;
+    // When the desktop was last asked for a notification area while something was armed, on the
+    // core's monotonic clock.
+    std::optional<std::int64_t> lastAskedMs_;
     core::Program* program_ = nullptr;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "window_view.h"
 
-#include <QAccessibleWidget>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFocusEvent>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,127 +10,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QValidator>
 
 #include <algorithm>
-#include <cmath>
 
 #include "action_combo_box.h"
 #include "appearance.h"
 #include "core/actions.h"
-#include "core/numbers.h"
-#include "typed_text.h"
+#include "input_gate.h"
+#include "view_accessibility.h"
 
 namespace veltrask::ui {
 
 int WindowView::presentingDepth_ = 0;
 
-int twipsToPixels(int twips) {
-    return static_cast<int>(std::lround(twips / 15.0));
-}
-
 namespace {
-
-constexpr int kNoLimit = 0;
-// Qt's own limit of a line edit. A view that lifts the widget's limit, so that the validator sees
-// a paste whole, still gets no more than this.
-constexpr qsizetype kLongestText = 32767;
 
 QString toQString(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-qsizetype characterCount(const QString& text) {
-    return text.toUcs4().size();
-}
-
-// Every edit that does not come from a typed character (a paste, a drop, the middle button, an
-// input method) is checked here, as a whole, before it changes the field. setText from the core
-// is not validated, so what the core decides always shows.
-class CoreInputValidator final : public QValidator {
-public:
-    CoreInputValidator(const WindowView& view, const core::Control& control, QLineEdit& edit)
-        : QValidator(&edit), view_(view), control_(control) {}
-
-    State validate(QString& input, int&) const override {
-        const core::Window* window = view_.window();
-        if (window == nullptr) {
-            return Invalid;
-        }
-        if (!window->acceptsInput(control_, input.toStdString())) {
-            return Invalid;
-        }
-        // The field keeps longer text the core put in (or a first paste let through before the
-        // limit was set), but an edit may not make it longer still. The core's text is the one
-        // before this edit: the widget already holds the proposed one while it is validated.
-        if (control_.maxLength != kNoLimit) {
-            const qsizetype allowed = std::max<qsizetype>(
-                control_.maxLength, static_cast<qsizetype>(core::characterCount(control_.text)));
-            if (characterCount(input) > allowed) {
-                return Invalid;
-            }
-        }
-        if (input.size() > kLongestText) {
-            // Never between the two halves of a character outside the Basic Multilingual Plane.
-            input.truncate(input.at(kLongestText).isLowSurrogate() ? kLongestText - 1
-                                                                   : kLongestText);
-        }
-        return Acceptable;
-    }
-
-private:
-    const WindowView& view_;
-    const core::Control& control_;
-};
-
-// The option buttons as a screen reader should see them. Qt calls a checkable button that is not
-// auto-exclusive a check box; these are exclusive all the same, only the core keeps them so.
-class OptionButtonAccessible final : public QAccessibleWidget {
-public:
-    explicit OptionButtonAccessible(QRadioButton* button)
-        : QAccessibleWidget(button, QAccessible::RadioButton) {}
-
-    QAccessible::State state() const override {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.checkable = true;
-        state.checked = button()->isChecked();
-        return state;
-    }
-
-    QStringList actionNames() const override {
-        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& actionName) override {
-        if (actionName == pressAction()) {
-            button()->click();  // what a click with the mouse does, through the core
-        } else {
-            QAccessibleWidget::doAction(actionName);
-        }
-    }
-
-private:
-    QRadioButton* button() const { return static_cast<QRadioButton*>(widget()); }
-};
-
-QAccessibleInterface* viewAccessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("QRadioButton") &&
-        qobject_cast<WindowView*>(static_cast<QWidget*>(object)->parentWidget()) != nullptr) {
-        return new OptionButtonAccessible(static_cast<QRadioButton*>(object));
-    }
-    if (className == QLatin1String("veltrask::ui::WindowView")) {
-        // A plain widget would be announced as a mere client area, not as a window.
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    }
-    return nullptr;
-}
-
-void installViewAccessibleFactory() {
-    static const bool installed = [] {
-        QAccessible::installFactory(&viewAccessibleFactory);
-        return true;
-    }();
-    (void)installed;
 }
 
 QPalette::ColorRole textRole(const core::Control& control) {
@@ -145,33 +38,25 @@ QPalette::ColorRole textRole(const core::Control& control) {
 WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHeightTwips,
                        std::span<const Placement> layout)
     : window_(&window) {
-    installViewAccessibleFactory();
+    installViewAccessibility();
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowIcon(applicationIcon());
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
 
+    bindings_.reserve(layout.size());
     QWidget* previousFocusable = nullptr;
-    for (const Placement& place : layout) {
-        core::Control* control = window.find(place.name);
+    for (const Placement& placement : layout) {
+        core::Control* control = window.find(placement.name);
         Q_ASSERT_X(control != nullptr, "WindowView", "layout names a control the window lacks");
         if (control == nullptr) {
             continue;
         }
-        QWidget* widget = createWidget(*control);
-        widget->setObjectName(
-            QString::fromUtf8(place.name.data(), static_cast<qsizetype>(place.name.size())));
-        int height = twipsToPixels(place.height);
-        // One line as a label lays it out.
-        const int lineHeight = widget->fontMetrics()
-                                   .boundingRect(QRect(), Qt::TextWordWrap, QStringLiteral("字"))
-                                   .height();
-        if (control->kind == core::ControlKind::Label && twipsToPixels(place.width) > lineHeight) {
-            // The lead-time captions are drawn 165 twips high, less than one line of a 9-point
-            // font: at that height the lower part of every character would be cut off.
-            height = std::max(height, lineHeight);
-        }
-        widget->setGeometry(twipsToPixels(place.left), twipsToPixels(place.top),
-                            twipsToPixels(place.width), height);
+        Binding& binding = bindings_.emplace_back(Binding{control, nullptr});
+        QWidget* widget = createWidget(binding);
+        binding.widget = widget;
+        widget->setObjectName(QString::fromUtf8(placement.name.data(),
+                                                static_cast<qsizetype>(placement.name.size())));
+        place(*widget, placement, control->kind == core::ControlKind::Label);
         widget->installEventFilter(this);
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previousFocusable != nullptr) {
@@ -179,37 +64,16 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
             }
             previousFocusable = widget;
         }
-        bindings_.push_back(Binding{control, widget});
     }
-    nameForScreenReaders(layout);
-}
-
-void WindowView::nameForScreenReaders(std::span<const Placement> layout) {
-    for (const Placement& place : layout) {
-        QWidget* widget = widgetFor(place.name);
-        if (widget == nullptr) {
-            continue;
-        }
-        if (!place.accessibleName.empty()) {
-            widget->setAccessibleName(QString::fromUtf8(
-                place.accessibleName.data(), static_cast<qsizetype>(place.accessibleName.size())));
-        }
-        if (!place.labelledBy.empty()) {
-            auto* label = qobject_cast<QLabel*>(widgetFor(place.labelledBy));
-            Q_ASSERT_X(label != nullptr, "WindowView", "a control is labelled by a non-label");
-            if (label != nullptr) {
-                // Qt's accessibility takes a field's name from the label whose buddy it is.
-                label->setBuddy(widget);
-            }
-        }
-    }
+    nameForScreenReaders(*this, layout);
 }
 
 WindowView::~WindowView() {
     detach();
 }
 
-QWidget* WindowView::createWidget(core::Control& control) {
+QWidget* WindowView::createWidget(Binding& binding) {
+    core::Control& control = *binding.control;
     switch (control.kind) {
         case core::ControlKind::Label: {
             auto* label = new QLabel(this);
@@ -222,15 +86,14 @@ QWidget* WindowView::createWidget(core::Control& control) {
         }
         case core::ControlKind::TextBox: {
             auto* edit = new QLineEdit(this);
-            bindLineEdit(control, edit);
+            binding.gate = new InputGate(*this, control, *edit);
             return edit;
         }
         case core::ControlKind::ComboBox: {
             auto* combo = new ActionComboBox(
                 [this, &control](char32_t character) {
-                    bool accepted = false;
-                    dispatch([&] { accepted = window_->keyPress(control, character); });
-                    return accepted;
+                    return window_ != nullptr &&
+                           window_->takesTyped(control, std::u32string_view(&character, 1));
                 },
                 this);
             for (const std::string_view name : core::kActionNames) {
@@ -258,13 +121,6 @@ QWidget* WindowView::createWidget(core::Control& control) {
         }
     }
     return new QWidget(this);
-}
-
-void WindowView::bindLineEdit(core::Control& control, QLineEdit* edit) {
-    edit->setValidator(new CoreInputValidator(*this, control, *edit));
-    connect(edit, &QLineEdit::textEdited, this, [this, &control](const QString& text) {
-        dispatch([&] { window_->setText(control, text.toStdString()); });
-    });
 }
 
 void WindowView::click(std::string_view controlName) {
@@ -306,10 +162,10 @@ void WindowView::detach() {
         binding.widget->removeEventFilter(this);
         disconnect(binding.widget, nullptr, this, nullptr);
         // Qt still validates on focus changes while the widgets are torn down.
-        if (auto* edit = qobject_cast<QLineEdit*>(binding.widget)) {
-            const QValidator* validator = edit->validator();
-            edit->setValidator(nullptr);
-            delete validator;
+        if (binding.gate != nullptr) {
+            qobject_cast<QLineEdit*>(binding.widget)->setValidator(nullptr);
+            delete binding.gate;
+            binding.gate = nullptr;
         }
     }
 }
@@ -394,13 +250,16 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
     core::Control& control = *binding->control;
     switch (event->type()) {
         case QEvent::KeyPress:
-            if (control.kind == core::ControlKind::TextBox) {
-                return filterKey(control, event);
+            if (binding->gate != nullptr) {
+                return binding->gate->filter(event);
+            }
+            if (filterArrowKey(control, event)) {
+                return true;
             }
             break;
         case QEvent::InputMethod:
-            if (control.kind == core::ControlKind::TextBox) {
-                return filterInputMethod(control, binding->widget, event);
+            if (binding->gate != nullptr) {
+                return binding->gate->filter(event);
             }
             break;
         case QEvent::FocusIn: {
@@ -434,46 +293,28 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool WindowView::filterKey(core::Control& control, QEvent* event) {
-    const std::u32string characters = typedCharacters(*static_cast<QKeyEvent*>(event));
-    if (characters.empty()) {
+bool WindowView::filterArrowKey(core::Control& control, QEvent* event) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (control.kind != core::ControlKind::OptionButton ||
+        (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
         return false;
     }
-    // Eaten here, before QLineEdit's own shortcut handling could paste or copy anyway.
-    return !accepts(control, characters);
-}
-
-bool WindowView::accepts(core::Control& control, const std::u32string& characters) {
-    bool accepted = true;
-    dispatch([&] {
-        for (const char32_t character : characters) {
-            // The window may have gone inside the key handler.
-            if (window_ == nullptr || !window_->keyPress(control, character)) {
-                accepted = false;
-                return;
-            }
-        }
-    });
-    return accepted && window_ != nullptr;
-}
-
-bool WindowView::filterInputMethod(core::Control& control, QWidget* widget, QEvent* event) {
-    const auto* input = static_cast<QInputMethodEvent*>(event);
-    std::u32string characters;
-    for (const char32_t character : input->commitString().toUcs4()) {
-        characters.push_back(character);
+    int step = 0;
+    switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Left:
+            step = -1;
+            break;
+        case Qt::Key_Down:
+        case Qt::Key_Right:
+            step = 1;
+            break;
+        default:
+            return false;
     }
-    if (characters.empty()) {
-        return false;
-    }
-    if (accepts(control, characters)) {
-        return false;
-    }
-    // Refused: still end the composition, so that no preedit text lingers in the field. The
-    // event carries no commit string, so it passes this filter.
-    QInputMethodEvent cleared;
-    QCoreApplication::sendEvent(widget, &cleared);
-    return true;
+    bool moved = false;
+    dispatch([&] { moved = window_->arrowKey(control, step); });
+    return moved;
 }
 
 void WindowView::closeEvent(QCloseEvent* event) {
@@ -481,7 +322,7 @@ void WindowView::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // The core decides: it closes the window through the platform, or keeps it.
+    // The core decides: it closes the window through the presenter, or keeps it.
     event->ignore();
     core::Window* window = window_;
     dispatch([window] { window->program().close(*window); });

@@ -10,27 +10,11 @@
 
 #include "core/program.h"
 #include "core/window.h"
-
-class QLineEdit;
+#include "twips_layout.h"
 
 namespace veltrask::ui {
 
-// Where a control sits, in twips relative to the client area, and what a screen reader calls it
-// when it shows no caption of its own. The views keep one such table each, in tab order.
-struct Placement {
-    std::string_view name;
-    int left;
-    int top;
-    int width;
-    int height;
-    // The label beside the control, whose text names it (and follows it when it changes).
-    std::string_view labelledBy = {};
-    // A fixed name, for a control without a caption and without a label beside it.
-    std::string_view accessibleName = {};
-};
-
-// 15 twips to a logical pixel: the layout was drawn for 96 dots per inch.
-int twipsToPixels(int twips);
+class InputGate;
 
 // A window whose widgets mirror the controls of one core window. The core state is the truth:
 // sync() writes it into the widgets, and user input goes back into the core as events, never by
@@ -68,13 +52,6 @@ public:
         PresentingScope& operator=(const PresentingScope&) = delete;
     };
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-    // An item chosen from a combo box's list by the user.
-    virtual void itemChosen(core::Control& control, int index);
-
     // Runs a user event through the core; nothing happens once the window is gone.
     template <typename Handler>
     void dispatch(Handler&& handler) {
@@ -84,23 +61,26 @@ protected:
         window_->program().dispatch(std::forward<Handler>(handler));
     }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // An item chosen from a combo box's list by the user.
+    virtual void itemChosen(core::Control& control, int index);
+
 private:
     struct Binding {
         core::Control* control;
         QWidget* widget;
+        InputGate* gate = nullptr;  // text boxes only
         bool colourApplied = false;
         core::Rgb colour{};
     };
 
-    QWidget* createWidget(core::Control& control);
-    void nameForScreenReaders(std::span<const Placement> layout);
-    void bindLineEdit(core::Control& control, QLineEdit* edit);
+    QWidget* createWidget(Binding& binding);
     const Binding* bindingOf(const QObject* widget) const;
     void syncControl(Binding& binding);
-    bool filterKey(core::Control& control, QEvent* event);
-    // Whether the core takes every one of these typed characters.
-    bool accepts(core::Control& control, const std::u32string& characters);
-    bool filterInputMethod(core::Control& control, QWidget* widget, QEvent* event);
+    bool filterArrowKey(core::Control& control, QEvent* event);
 
     core::Window* window_;
     std::vector<Binding> bindings_;

@@ -21,26 +21,26 @@ protected:
 TEST_F(ClockTest, StartUpWritesTheTimeBeforeAnyTick) {
     EXPECT_EQ(main().label1.text, "9:00:00");
     EXPECT_EQ(main().focus(), &main().text1);
-    EXPECT_EQ(platform.windowLog, (std::vector<std::string>{"show Form1"}));
+    EXPECT_EQ(presenter.windowLog, (std::vector<std::string>{"show Form1"}));
 }
 
 TEST_F(ClockTest, TicksJustAfterEachSecondBoundary) {
-    platform.advance(499);
+    system.advance(499);
     EXPECT_EQ(main().label1.text, "9:00:00");
-    platform.advance(20);  // 9:00:01.019
+    system.advance(20);  // 9:00:01.019
     EXPECT_EQ(main().label1.text, "9:00:01");
-    platform.advance(1000 * 60);
+    system.advance(1000 * 60);
     EXPECT_EQ(main().label1.text, "9:01:01");
 }
 
 TEST_F(ClockTest, ReminderFiresInTheTickAfterLabel1ShowsTheTarget) {
     setTarget("9", "00", "03");
     // 9:00:03 is written at 9:00:03.005 and matched by the next tick.
-    platform.advance(clockAt(9, 0, 4) - platform.nowMs());
+    system.advance(clockAt(9, 0, 4) - system.nowMs());
     EXPECT_EQ(reminders(), 0u);
-    platform.advance(10);
+    system.advance(10);
     EXPECT_EQ(reminders(), 1u);
-    EXPECT_EQ(platform.beeps, 1);
+    EXPECT_EQ(system.beeps, 1);
     EXPECT_EQ(program.existingForm4()->label1.text, "9:00:04 时间到，请请输入要提醒的内容");
     // The main window keeps its values and its visibility.
     EXPECT_TRUE(main().isVisible());
@@ -49,12 +49,12 @@ TEST_F(ClockTest, ReminderFiresInTheTickAfterLabel1ShowsTheTarget) {
 
 TEST_F(ClockTest, ATargetFiresOncePerDayAndAgainTheNextDay) {
     setTarget("9", "00", "03");
-    platform.advance(10'000);
+    system.advance(10'000);
     ASSERT_EQ(reminders(), 1u);
     click(*program.existingForm4(), program.existingForm4()->command1);
-    platform.advance(24LL * 3600 * 1000 - 20'000);
+    system.advance(24LL * 3600 * 1000 - 20'000);
     EXPECT_EQ(reminders(), 1u);
-    platform.advance(20'000);
+    system.advance(20'000);
     EXPECT_EQ(reminders(), 2u);
 }
 
@@ -76,7 +76,7 @@ TEST_P(TargetMatching, WithinTheNextFiveSeconds) {
     fixture.setText(main, main.text1, row.hour);
     fixture.setText(main, main.text2, row.minute);
     fixture.setText(main, main.text3, row.second);
-    fixture.platform.advance(5000);
+    fixture.system.advance(5000);
     EXPECT_EQ(fixture.count("show Form4"), row.fires ? 1u : 0u);
 }
 
@@ -95,45 +95,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ClockTest, ALateTickCatchesUpTheSecondsItSkipped) {
     setTarget("9", "00", "03");
-    platform.advance(clockAt(9, 0, 2, 100) - platform.nowMs());
+    system.advance(clockAt(9, 0, 2, 100) - system.nowMs());
     ASSERT_EQ(main().label1.text, "9:00:02");
     // The next tick comes two seconds late: 9:00:03 is never written to Label1.
-    platform.delayTimers(2000);
-    platform.advance(clockAt(9, 0, 5, 10) - platform.nowMs());
+    system.delayTimers(2000);
+    system.advance(clockAt(9, 0, 5, 10) - system.nowMs());
     ASSERT_EQ(main().label1.text, "9:00:05");
     EXPECT_EQ(reminders(), 1u);
 }
 
 TEST_F(ClockTest, AJumpOfMinutesDoesNotFireAStaleTarget) {
     setTarget("9", "02", "00");
-    platform.jumpClock(5 * 60 * 1000);
-    platform.advance(3000);
+    system.jumpClock(5 * 60 * 1000);
+    system.advance(3000);
     EXPECT_EQ(main().label1.text, "9:05:03");
     EXPECT_EQ(reminders(), 0u);
 }
 
 TEST_F(ClockTest, AJumpBackPassesTheTargetAgain) {
     setTarget("9", "00", "03");
-    platform.advance(5000);
+    system.advance(5000);
     ASSERT_EQ(reminders(), 1u);
     click(*program.existingForm4(), program.existingForm4()->command1);
-    platform.jumpClock(-10'000);
-    platform.advance(1000);
+    system.jumpClock(-10'000);
+    system.advance(1000);
     EXPECT_EQ(reminders(), 1u) << "a jump back catches nothing up";
-    platform.advance(10'000);
+    system.advance(10'000);
     EXPECT_EQ(reminders(), 2u);
 }
 
 TEST_F(ClockTest, ASecondMatchOnlyBringsTheOpenReminderToTheFront) {
     setTarget("9", "00", "01");
-    platform.advance(clockAt(9, 0, 2, 10) - platform.nowMs());
+    system.advance(clockAt(9, 0, 2, 10) - system.nowMs());
     ASSERT_EQ(reminders(), 1u);
     const std::string message = program.existingForm4()->label1.text;
     // Two ticks within one second both see 9:00:01 in Label1.
     setText(main(), main().label1, "9:00:01");
     act([&] { main().timer1Tick(); });
     EXPECT_EQ(reminders(), 2u);
-    EXPECT_EQ(platform.beeps, 1);
+    EXPECT_EQ(system.beeps, 1);
     EXPECT_EQ(program.existingForm4()->label1.text, message);
 }
 
@@ -141,10 +141,10 @@ TEST_F(ClockTest, SystemActionOpensTheConfirmationWindowBeforeClosingTheMainWind
     chooseAction(core::kRestart);
     setText(main(), main().text4, "45");
     setTarget("9", "00", "02");
-    platform.windowLog.clear();
-    platform.advance(3000);
+    presenter.windowLog.clear();
+    system.advance(3000);
 
-    EXPECT_EQ(platform.windowLog, (std::vector<std::string>{"show Form3", "destroy Form1"}));
+    EXPECT_EQ(presenter.windowLog, (std::vector<std::string>{"show Form3", "destroy Form1"}));
     const core::Form3* confirmation = program.existingForm3();
     ASSERT_NE(confirmation, nullptr);
     EXPECT_EQ(confirmation->caption(), "真的要重新启动吗？");
@@ -157,7 +157,7 @@ TEST_F(ClockTest, SystemActionOpensTheConfirmationWindowBeforeClosingTheMainWind
     EXPECT_EQ(fresh->text1.text, "");
     EXPECT_EQ(fresh->label1.text, "9:00:03");
     EXPECT_TRUE(fresh->timer1.enabled());
-    platform.advance(1000);
+    system.advance(1000);
     EXPECT_EQ(fresh->label1.text, "9:00:04");
 }
 
@@ -186,17 +186,17 @@ TEST_P(Countdown, FiresOnceWithinOneSecondOfZero) {
         t.setText(t.main(), t.main().text7, row.seconds);
         t.confirm();
         const std::string fired = systemAction ? "show Form3" : "show Form4";
-        const std::int64_t confirmedAt = t.platform.nowMs();
+        const std::int64_t confirmedAt = t.system.nowMs();
         ASSERT_TRUE(
             t.advanceUntil([&] { return t.count(fired) > 0; }, (row.total + 2) * 1000LL, 5));
-        const std::int64_t after = t.platform.nowMs() - confirmedAt;
+        const std::int64_t after = t.system.nowMs() - confirmedAt;
         EXPECT_GE(after, row.total * 1000LL - 20);
         EXPECT_LE(after, (row.total + 1) * 1000LL + 10);
         if (!systemAction) {
             EXPECT_EQ(t.main().label13.text, "");
             EXPECT_FALSE(t.main().timer2.enabled());
         }
-        t.platform.advance(5000);
+        t.system.advance(5000);
         EXPECT_EQ(t.count(fired), 1u);
     }
 }
@@ -222,21 +222,21 @@ TEST_F(ClockTest, Timer2NeverCountsBelowZero) {
     act([&] { main().timer2Tick(); });
     act([&] { main().timer2Tick(); });
     EXPECT_EQ(main().label13.text, "0");
-    platform.advance(1000);
+    system.advance(1000);
     EXPECT_EQ(count("show Form4"), 1u);
 }
 
 TEST_F(ClockTest, EveryWaitingStateWakesTheProgramOnceASecond) {
-    EXPECT_EQ(platform.armedTimers(), 1u) << "idle, shown";
+    EXPECT_EQ(system.armedTimers(), 1u) << "idle, shown";
     chooseAction(core::kLogOff);
     click(main(), main().option2);
     setText(main(), main().text7, "3");
     confirm();
-    platform.advance(1500);
-    EXPECT_EQ(platform.armedTimers(), 1u) << "hidden, counting down";
-    platform.advance(3000);
+    system.advance(1500);
+    EXPECT_EQ(system.armedTimers(), 1u) << "hidden, counting down";
+    system.advance(3000);
     ASSERT_NE(program.existingForm3(), nullptr);
-    EXPECT_EQ(platform.armedTimers(), 1u) << "the confirmation window counting";
+    EXPECT_EQ(system.armedTimers(), 1u) << "the confirmation window counting";
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST_F(ProgramTest, ConfirmingAgainReplacesTheRunningCountdown) {
     click(main(), main().option2);
     setText(main(), main().text7, "50");
     confirm();
-    platform.advance(10'000);
+    system.advance(10'000);
     setText(main(), main().text7, "");
     setText(main(), main().text6, "1");
     confirm();
@@ -114,15 +114,15 @@ TEST_F(ProgramTest, ACountdownIsNeverShortenedByALateTickOrAClockBeingSet) {
     click(main(), main().option2);
     setText(main(), main().text7, "3");
     // The clock tick due at 9:00:01.005 comes late, after a confirm at 9:00:01.200.
-    platform.delayTimers(300);
-    platform.advance(700);
+    system.delayTimers(300);
+    system.advance(700);
     confirm();
-    const std::int64_t confirmedAt = platform.nowMs();
+    const std::int64_t confirmedAt = system.nowMs();
     // The wall clock is set forward by 0.9 s: the second boundaries move, the countdown does not.
-    platform.jumpClock(900);
+    system.jumpClock(900);
     ASSERT_TRUE(advanceUntil([&] { return count("show Form4") > 0; }, 5000));
-    EXPECT_GE(platform.nowMs() - confirmedAt, 3000 - 20);
-    EXPECT_LE(platform.nowMs() - confirmedAt, 4000 + 10);
+    EXPECT_GE(system.nowMs() - confirmedAt, 3000 - 20);
+    EXPECT_LE(system.nowMs() - confirmedAt, 4000 + 10);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <string>
 
+#include <utility>
+
 #include "harness.h"
 
 namespace veltrask::testing {
@@ -94,13 +96,44 @@ TEST_F(ProgramTest, TheMaximumLengthIsSetByTheFirstChangeOnly) {
 
 TEST_F(ProgramTest, PastedTextMustBeDigitsOnly) {
     const Form1& form = main();
-    EXPECT_TRUE(form.acceptsInput(form.text1, "12"));
-    EXPECT_TRUE(form.acceptsInput(form.text4, ""));
+    EXPECT_EQ(form.textTaken(form.text1, "12"), "12");
+    EXPECT_EQ(form.textTaken(form.text4, ""), "");
     for (const char* text : {"1a", " 1", "-1", "1.5", "１", "时"}) {
-        EXPECT_FALSE(form.acceptsInput(form.text1, text)) << text;
+        EXPECT_EQ(form.textTaken(form.text1, text), std::nullopt) << text;
     }
-    EXPECT_FALSE(form.acceptsInput(form.combo1, core::kShutDown));
-    EXPECT_TRUE(form.acceptsInput(form.text8, "<b>任何内容</b>"));
+    EXPECT_EQ(form.textTaken(form.combo1, core::kShutDown), std::nullopt);
+    EXPECT_EQ(form.textTaken(form.text8, "<b>任何内容</b>"), "<b>任何内容</b>");
+}
+
+TEST_F(ProgramTest, LineBreaksReachingTheReminderTextBecomeBlanks) {
+    const Form1& form = main();
+    const std::pair<std::string, std::string> cases[] = {
+        {"开会\n三楼", "开会 三楼"},
+        {"a\r\nb", "a b"},
+        {"a\rb", "a b"},
+        {"a\n\nb", "a  b"},
+        {"a\u2028b\u2029c", "a b c"},
+        {"a\u0085b", "a b"},
+        {"\tno break\t", "\tno break\t"},
+    };
+    for (const auto& [pasted, held] : cases) {
+        EXPECT_EQ(form.textTaken(form.text8, pasted), held) << pasted;
+    }
+    EXPECT_EQ(form.textTaken(form.text1, "1\n"), std::nullopt) << "a numeric field takes none";
+}
+
+TEST_F(ProgramTest, ArrowKeysAmongTheOptionButtonsChooseWhereTheyMove) {
+    Form1& form = main();
+    for (const int step : {1, -1}) {
+        act([&] { EXPECT_TRUE(form.arrowKey(form.option1, step)); });
+        EXPECT_TRUE(form.option2.checked);
+        EXPECT_FALSE(form.option1.checked);
+        EXPECT_EQ(form.focus(), &form.text5) << "the countdown's click handler ran";
+        act([&] { EXPECT_TRUE(form.arrowKey(form.option2, step)); });
+        EXPECT_TRUE(form.option1.checked);
+        EXPECT_EQ(form.focus(), &form.text1);
+    }
+    act([&] { EXPECT_FALSE(form.arrowKey(form.text1, 1)) << "not an option button"; });
 }
 
 TEST_F(ProgramTest, ModeSwitchesEnableClearAndFocusTheirRows) {
@@ -186,9 +219,9 @@ TEST_F(ProgramTest, TheReminderPlaceholderComesBackGreyWhenLeftEmpty) {
 
 TEST_F(ProgramTest, TheWebsiteLabelOpensTheAddress) {
     click(main(), main().label14);
-    EXPECT_EQ(platform.commands,
+    EXPECT_EQ(system.commands,
               (std::vector<std::string>{"explorer.exe " + std::string(core::kWebsite)}));
-    EXPECT_TRUE(platform.endings.empty());
+    EXPECT_TRUE(system.endings.empty());
     EXPECT_TRUE(main().isVisible());
 }
 

@@ -26,21 +26,6 @@ std::uint64_t environmentNumber(const char* name, std::uint64_t fallback) {
     return value != nullptr && *value != '\0' ? std::strtoull(value, nullptr, 10) : fallback;
 }
 
-std::string utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 // When a confirmed countdown must fire, by the reference model.
 struct ArmedCountdown {
     std::int64_t armedAtMs;
@@ -55,11 +40,11 @@ public:
 
     // Runs events until the program ends or the budget is spent; returns the first broken rule.
     std::optional<std::string> run(int events) {
-        for (int i = 0; i < events && session_.platform.endings.empty(); ++i) {
+        for (int i = 0; i < events && session_.system.endings.empty(); ++i) {
             const bool armed = somethingArmed();
-            const int beeps = session_.platform.beeps;
+            const int beeps = session_.system.beeps;
             step();
-            if (session_.platform.beeps > beeps && !armed) {
+            if (session_.system.beeps > beeps && !armed) {
                 return "after event " + std::to_string(i) + " (" + last_ +
                        "): a window popped up with nothing scheduled";
             }
@@ -130,18 +115,18 @@ private:
         } else if (kind < 85) {
             const std::int64_t ms = pick(0, 9) == 0 ? pick(1000, 180'000) : pick(1, 1500);
             last_ = "advance " + std::to_string(ms);
-            session_.platform.advance(ms);
+            session_.system.advance(ms);
         } else if (kind < 88) {
             const std::int64_t ms = pick(1, 3000);
             last_ = "late ticks " + std::to_string(ms);
-            session_.platform.delayTimers(ms);
+            session_.system.delayTimers(ms);
             if (countdown_) {
                 countdown_->lateMs += ms;
             }
         } else if (kind < 90) {
             const std::int64_t ms = pick(-2 * 3600'000, 26 * 3600'000);
             last_ = "clock jump " + std::to_string(ms);
-            session_.platform.jumpClock(ms);
+            session_.system.jumpClock(ms);
         } else if (kind < 95) {
             popUpEvent();
         } else if (kind < 97 && form != nullptr && pick(0, 19) == 0) {
@@ -149,7 +134,7 @@ private:
             session_.act([&] { session_.program.close(*form); });
         } else {
             last_ = "advance 1000";
-            session_.platform.advance(1000);
+            session_.system.advance(1000);
         }
     }
 
@@ -163,19 +148,9 @@ private:
         last_ = "type U+" + std::to_string(static_cast<unsigned>(key)) + " into " + control.name;
         session_.act([&] {
             form.setFocus(control);
-            if (control.kind != core::ControlKind::TextBox || !form.keyPress(control, key)) {
-                return;
+            if (control.kind == core::ControlKind::TextBox) {
+                Session::typeKey(form, control, key);
             }
-            std::string text = control.text;
-            if (key == U'\b') {
-                if (!text.empty()) {
-                    text.pop_back();
-                }
-            } else if (control.maxLength == 0 ||
-                       static_cast<int>(core::characterCount(text)) < control.maxLength) {
-                text += utf8(key);
-            }
-            form.setText(control, text);
         });
     }
 
@@ -209,8 +184,8 @@ private:
         const std::string proposed = control.text + among(texts);
         last_ = "paste into " + control.name;
         session_.act([&] {
-            if (form.acceptsInput(control, proposed)) {
-                form.setText(control, proposed);
+            if (std::optional<std::string> taken = form.textTaken(control, proposed)) {
+                form.setText(control, *taken);
             }
         });
     }
@@ -224,8 +199,8 @@ private:
             session_.program.existingForm1() == &form) {
             // A shared tick delayed before the countdown was armed may still be outstanding.
             const std::int64_t outstanding = std::max<std::int64_t>(
-                0, session_.platform.nextDueMs() - (session_.platform.nowMs() + 1000));
-            countdown_ = ArmedCountdown{session_.platform.nowMs(), *remaining, outstanding};
+                0, session_.system.nextDueMs() - (session_.system.nowMs() + 1000));
+            countdown_ = ArmedCountdown{session_.system.nowMs(), *remaining, outstanding};
             ++countdownsArmed;
             countdownOwner_ = &form;
         }
@@ -256,34 +231,34 @@ private:
             });
         } else {
             last_ = "advance 200";
-            session_.platform.advance(200);
+            session_.system.advance(200);
         }
     }
 
     std::optional<std::string> check() {
-        const FakePlatform& platform = session_.platform;
+        const FakeSystem& system = session_.system;
         static const std::set<std::string> allowed{"Shutdown -s -t 00", "Shutdown -r -t 00",
                                                    "Shutdown -l -t 00",
                                                    "explorer.exe " + std::string(core::kWebsite)};
-        for (const std::string& command : platform.commands) {
+        for (const std::string& command : system.commands) {
             if (!allowed.contains(command)) {
                 return "ran an unexpected command: " + command;
             }
         }
-        if (platform.endings.size() > 1) {
+        if (system.endings.size() > 1) {
             return "ended twice";
         }
         const std::size_t systemCommands =
-            platform.commands.size() -
-            static_cast<std::size_t>(std::count(platform.commands.begin(), platform.commands.end(),
+            system.commands.size() -
+            static_cast<std::size_t>(std::count(system.commands.begin(), system.commands.end(),
                                                 *std::prev(allowed.end())));
         if (systemCommands > 1) {
             return "carried out more than one system action";
         }
-        if (systemCommands == 1 && platform.endings.empty()) {
+        if (systemCommands == 1 && system.endings.empty()) {
             return "a system action ran but the program went on";
         }
-        if (!platform.endings.empty()) {
+        if (!system.endings.empty()) {
             return std::nullopt;
         }
         const Form1* form = session_.program.existingForm1();
@@ -317,7 +292,7 @@ private:
             countdown_.reset();
             return std::nullopt;
         }
-        const std::int64_t elapsed = session_.platform.nowMs() - countdown_->armedAtMs;
+        const std::int64_t elapsed = session_.system.nowMs() - countdown_->armedAtMs;
         if (form->label13.text.empty()) {  // fired as a reminder
             // The shared tick may come up to 20 ms before a countdown's second is quite over.
             const double earliest = countdown_->seconds * 1000 - 20;
@@ -337,8 +312,8 @@ private:
     }
 
 public:
-    int beeps() const { return session_.platform.beeps; }
-    bool carriedOut() const { return !session_.platform.endings.empty(); }
+    int beeps() const { return session_.system.beeps; }
+    bool carriedOut() const { return !session_.system.endings.empty(); }
     int countdownsArmed = 0;
 
 private:
@@ -394,35 +369,34 @@ TEST(RandomSequences, ClockTargetsFireOncePerPassage) {
 
         int passages = 0;
         auto run = [&](std::int64_t ms) {
-            const std::int64_t before = session.platform.wallMs();
-            session.platform.advance(ms);
-            for (std::int64_t t = before / 1000 + 1; t <= session.platform.wallMs() / 1000; ++t) {
+            const std::int64_t before = session.system.wallMs();
+            session.system.advance(ms);
+            for (std::int64_t t = before / 1000 + 1; t <= session.system.wallMs() / 1000; ++t) {
                 passages += secondOf(t * 1000) == target ? 1 : 0;
             }
         };
         std::ostringstream story;
         for (int event = 0; event < 40; ++event) {
             // Every event starts just after a tick, so that no two jumps add up unseen.
-            run(1000 - session.platform.wallMs() % 1000 + 20);
+            run(1000 - session.system.wallMs() % 1000 + 20);
             const std::int64_t kind = pick(0, 9);
             if (kind < 3) {
                 const std::int64_t jump = 1000 * (pick(0, 1) ? pick(2, 45) : pick(60, 3600));
                 story << " jump " << jump;
                 if (jump <= 45'000) {
                     for (std::int64_t t = 1; t <= jump / 1000; ++t) {
-                        passages +=
-                            secondOf(session.platform.wallMs() + t * 1000) == target ? 1 : 0;
+                        passages += secondOf(session.system.wallMs() + t * 1000) == target ? 1 : 0;
                     }
                 }
-                session.platform.jumpClock(jump);
+                session.system.jumpClock(jump);
             } else if (kind < 5) {
                 const std::int64_t jump = -1000 * pick(1, 300);
                 story << " jump " << jump;
-                session.platform.jumpClock(jump);
+                session.system.jumpClock(jump);
             } else if (kind < 7) {
                 const std::int64_t late = pick(100, 20'000);
                 story << " late " << late;
-                session.platform.delayTimers(late);
+                session.system.delayTimers(late);
                 run(late + 1000);  // until the late tick has come
             } else {
                 const std::int64_t ms = pick(200, 5000);
@@ -430,8 +404,8 @@ TEST(RandomSequences, ClockTargetsFireOncePerPassage) {
                 run(ms);
             }
             if (std::getenv("VELTRASK_TRACE") != nullptr) {
-                story << " [" << core::timeText(secondOf(session.platform.wallMs())) << " p"
-                      << passages << " b" << session.platform.beeps << " L" << form.label1.text
+                story << " [" << core::timeText(secondOf(session.system.wallMs())) << " p"
+                      << passages << " b" << session.system.beeps << " L" << form.label1.text
                       << "]";
             }
             // Acknowledge at once, so that every firing opens a new reminder and beeps.
@@ -440,7 +414,7 @@ TEST(RandomSequences, ClockTargetsFireOncePerPassage) {
             }
         }
         run(1100);
-        ASSERT_EQ(session.platform.beeps, passages)
+        ASSERT_EQ(session.system.beeps, passages)
             << "seed " << seed << ", target " << text << ", start "
             << core::timeText(static_cast<int>(start / 1000)) << ":" << story.str();
     }

@@ -19,7 +19,7 @@ protected:
         setText(main(), main().text1, "9");
         setText(main(), main().text2, "00");
         setText(main(), main().text3, "01");
-        platform.advance(clockAt(9, 0, 2, 6) - platform.nowMs());
+        system.advance(clockAt(9, 0, 2, 6) - system.nowMs());
         Form3* form = program.existingForm3();
         EXPECT_NE(form, nullptr);
         return *form;
@@ -36,7 +36,7 @@ class CarryingOut : public ConfirmationWindow, public ::testing::WithParamInterf
 
 TEST_P(CarryingOut, CountsTheLeadTimeDownToExactlyOneCommand) {
     Form3& form = fire(GetParam().action, "3");
-    EXPECT_EQ(platform.beeps, 1);
+    EXPECT_EQ(system.beeps, 1);
     EXPECT_EQ(form.caption(), "真的要" + std::string(GetParam().action) + "吗？");
     EXPECT_EQ(form.label2.text, "秒后" + std::string(GetParam().action));
     EXPECT_EQ(form.command1.text, GetParam().action);
@@ -44,18 +44,18 @@ TEST_P(CarryingOut, CountsTheLeadTimeDownToExactlyOneCommand) {
 
     std::vector<std::string> shown;
     for (int second = 0; second < 2; ++second) {
-        platform.advance(1000);
+        system.advance(1000);
         shown.push_back(form.label1.text);
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"2", "1"}));
-    EXPECT_TRUE(platform.commands.empty());
-    platform.advance(1000);
-    EXPECT_EQ(platform.commands, (std::vector<std::string>{GetParam().command}));
-    EXPECT_EQ(platform.endings, (std::vector<int>{0}));
+    EXPECT_TRUE(system.commands.empty());
+    system.advance(1000);
+    EXPECT_EQ(system.commands, (std::vector<std::string>{GetParam().command}));
+    EXPECT_EQ(system.endings, (std::vector<int>{0}));
     // Ending brings back no main window and runs nothing more.
     EXPECT_EQ(count("show Form1"), 1u);
-    platform.advance(10'000);
-    EXPECT_EQ(platform.commands.size(), 1u);
+    system.advance(10'000);
+    EXPECT_EQ(system.commands.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,12 +71,12 @@ TEST_F(ConfirmationWindow, ALeadTimeOfZeroActsAsSoonAsTheFiringTickHasFinished) 
     setText(main(), main().text1, "9");
     setText(main(), main().text2, "00");
     setText(main(), main().text3, "01");
-    platform.advance(clockAt(9, 0, 2, 5) - platform.nowMs());
-    const std::int64_t firedAt = platform.nowMs();
+    system.advance(clockAt(9, 0, 2, 5) - system.nowMs());
+    const std::int64_t firedAt = system.nowMs();
     ASSERT_EQ(count("show Form3"), 1u);
     EXPECT_EQ(count("destroy Form1"), 1u) << "the main window was closed before the command ran";
-    EXPECT_EQ(platform.commands, (std::vector<std::string>{"Shutdown -s -t 00"}));
-    EXPECT_EQ(platform.nowMs(), firedAt);
+    EXPECT_EQ(system.commands, (std::vector<std::string>{"Shutdown -s -t 00"}));
+    EXPECT_EQ(system.nowMs(), firedAt);
 }
 
 struct LeadTimeCase {
@@ -90,9 +90,9 @@ class LeadTime : public ConfirmationWindow, public ::testing::WithParamInterface
 TEST_P(LeadTime, IsCountedFromWhatTheMainWindowHeld) {
     Form3& form = fire(core::kShutDown, GetParam().leadTime);
     EXPECT_EQ(form.label1.text, GetParam().counted);
-    platform.advance(1000);
+    system.advance(1000);
     EXPECT_EQ(form.label1.text, core::numberToText(*core::textToNumber(GetParam().counted) - 1));
-    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_TRUE(system.commands.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,22 +109,22 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConfirmationWindow, Command1CarriesTheActionOutAtOnce) {
     Form3& form = fire(core::kLogOff, "30");
     click(form, form.command1);
-    EXPECT_EQ(platform.commands, (std::vector<std::string>{"Shutdown -l -t 00"}));
-    EXPECT_EQ(platform.endings, (std::vector<int>{0}));
+    EXPECT_EQ(system.commands, (std::vector<std::string>{"Shutdown -l -t 00"}));
+    EXPECT_EQ(system.endings, (std::vector<int>{0}));
 }
 
 TEST_F(ConfirmationWindow, AnActionThatWasRefusedEndsWithAFailureStatus) {
-    platform.setCommandResult(false);
+    system.setCommandResult(false);
     Form3& form = fire(core::kShutDown, "30");
     click(form, form.command1);
-    EXPECT_EQ(platform.endings, (std::vector<int>{1}));
+    EXPECT_EQ(system.endings, (std::vector<int>{1}));
 }
 
 class Cancelling : public ConfirmationWindow, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(Cancelling, BringsBackAMainWindowInItsInitialState) {
     Form3& form = fire(core::kRestart, "30");
-    platform.advance(2000);
+    system.advance(2000);
     if (GetParam()) {
         click(form, form.command2);
     } else {
@@ -138,9 +138,9 @@ TEST_P(Cancelling, BringsBackAMainWindowInItsInitialState) {
     EXPECT_TRUE(fresh->option1.checked);
     EXPECT_EQ(fresh->text1.text, "");
     EXPECT_EQ(fresh->text4.text, "30");
-    platform.advance(60'000);
-    EXPECT_TRUE(platform.commands.empty());
-    EXPECT_TRUE(platform.endings.empty());
+    system.advance(60'000);
+    EXPECT_TRUE(system.commands.empty());
+    EXPECT_TRUE(system.endings.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Cancelling, ::testing::Bool(), [](const auto& p) {
@@ -153,15 +153,15 @@ TEST_F(ConfirmationWindow, AnUnknownActionNeverRunsAndCommand1OnlyEnds) {
     setText(main(), main().text1, "9");
     setText(main(), main().text2, "00");
     setText(main(), main().text3, "01");
-    platform.advance(clockAt(9, 0, 2, 6) - platform.nowMs());
+    system.advance(clockAt(9, 0, 2, 6) - system.nowMs());
     Form3* form = program.existingForm3();
     ASSERT_NE(form, nullptr);
-    platform.advance(3000);
+    system.advance(3000);
     EXPECT_EQ(form->label1.text, "-2");
-    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_TRUE(system.commands.empty());
     click(*form, form->command1);
-    EXPECT_TRUE(platform.commands.empty());
-    EXPECT_EQ(platform.endings, (std::vector<int>{0}));
+    EXPECT_TRUE(system.commands.empty());
+    EXPECT_EQ(system.endings, (std::vector<int>{0}));
 }
 
 class ReminderWindow : public ProgramTest {
@@ -173,7 +173,7 @@ protected:
         click(main(), main().option2);
         setText(main(), main().text7, "1");
         confirm();
-        platform.advance(2100);
+        system.advance(2100);
         Form4* form = program.existingForm4();
         EXPECT_NE(form, nullptr);
         return *form;
@@ -185,7 +185,7 @@ TEST_F(ReminderWindow, ShowsTheTimeAndTheTextLiterally) {
     EXPECT_EQ(form.caption(), "时间到");
     EXPECT_EQ(form.label1.text, "9:00:02 时间到，请<b>开会</b><img src=x>");
     EXPECT_EQ(form.focus(), &form.command1);
-    EXPECT_EQ(platform.beeps, 1);
+    EXPECT_EQ(system.beeps, 1);
 }
 
 TEST_F(ReminderWindow, Command1BringsTheMainWindowBackWithItsValues) {
@@ -204,15 +204,15 @@ TEST_F(ReminderWindow, TitleBarCloseLeavesTheHiddenMainWindowRunning) {
     EXPECT_EQ(program.existingForm4(), nullptr);
     ASSERT_NE(program.existingForm1(), nullptr);
     EXPECT_FALSE(program.existingForm1()->isVisible());
-    EXPECT_TRUE(platform.endings.empty());
+    EXPECT_TRUE(system.endings.empty());
 }
 
 TEST_F(ReminderWindow, AcknowledgingAfterTheMainWindowWasClosedShowsANewOne) {
     Form4& form = fire("开会");
     act([&] { program.close(main()); });
-    EXPECT_TRUE(platform.endings.empty()) << "the reminder is still open";
+    EXPECT_TRUE(system.endings.empty()) << "the reminder is still open";
     click(form, form.command1);
-    EXPECT_TRUE(platform.endings.empty());
+    EXPECT_TRUE(system.endings.empty());
     ASSERT_NE(program.existingForm1(), nullptr);
     EXPECT_TRUE(program.existingForm1()->isVisible());
     EXPECT_EQ(program.existingForm1()->text8.text, core::kReminderPlaceholder);
@@ -220,9 +220,9 @@ TEST_F(ReminderWindow, AcknowledgingAfterTheMainWindowWasClosedShowsANewOne) {
 
 TEST_F(ProgramTest, ClosingTheLastWindowEndsTheProgram) {
     act([&] { program.close(main()); });
-    EXPECT_EQ(platform.endings, (std::vector<int>{0}));
+    EXPECT_EQ(system.endings, (std::vector<int>{0}));
     EXPECT_EQ(program.existingForm1(), nullptr);
-    EXPECT_EQ(platform.armedTimers(), 0u);
+    EXPECT_EQ(system.armedTimers(), 0u);
 }
 
 TEST_F(ProgramTest, AccessAfterCloseFindsAHiddenMainWindowInItsInitialState) {
@@ -234,8 +234,8 @@ TEST_F(ProgramTest, AccessAfterCloseFindsAHiddenMainWindowInItsInitialState) {
         EXPECT_EQ(fresh.text1.text, "");
         EXPECT_EQ(fresh.label1.text, "9:00:00");
     });
-    EXPECT_TRUE(platform.endings.empty());
-    platform.advance(1000);
+    EXPECT_TRUE(system.endings.empty());
+    system.advance(1000);
     EXPECT_EQ(main().label1.text, "9:00:01");
 }
 

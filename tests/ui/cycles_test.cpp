@@ -14,7 +14,7 @@
 #include "core/form3.h"
 #include "core/form4.h"
 #include "core/program.h"
-#include "stepping_platform.h"
+#include "desktop_fixture.h"
 #include "ui/appearance.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -71,15 +71,13 @@ private slots:
     void reminderOpenedAndAcknowledged();
 
 private:
-    ui::WindowView* viewOf(const core::Window* window) const {
-        return window == nullptr ? nullptr : platform_->viewOf(*window);
-    }
+    ui::WindowView* viewOf(const core::Window* window) const { return desktop_->viewOf(window); }
     // Runs CYCLE kCycles times and compares the resident memory after the warm-up with the end.
     template <typename Cycle>
     void repeat(Cycle&& cycle);
 
-    std::unique_ptr<SteppingPlatform> platform_;
-    std::unique_ptr<core::Program> program_;
+    std::unique_ptr<Desktop> desktop_;
+    core::Program* program_ = nullptr;
 };
 
 void CyclesTest::initTestCase() {
@@ -88,15 +86,15 @@ void CyclesTest::initTestCase() {
 }
 
 void CyclesTest::init() {
-    platform_ = std::make_unique<SteppingPlatform>();
-    program_ = std::make_unique<core::Program>(*platform_);
+    desktop_ = std::make_unique<Desktop>();
+    program_ = &desktop_->program;
     program_->start();
     QVERIFY(viewOf(program_->existingForm1()) != nullptr);
 }
 
 void CyclesTest::cleanup() {
-    program_.reset();
-    platform_.reset();
+    program_ = nullptr;
+    desktop_.reset();
     flushDeletions();
     QCOMPARE(QApplication::topLevelWidgets().size(), 0);
 }
@@ -122,8 +120,8 @@ void CyclesTest::repeat(Cycle&& cycle) {
           kCycles, endKb);
     // Every window that was opened has gone again: the main window is the only one left.
     QCOMPARE(QApplication::topLevelWidgets().size(), 1);
-    QVERIFY(platform_->endings.empty());
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.endings.empty());
+    QVERIFY(desktop_->system.commands.empty());
 #ifdef VELTRASK_SANITIZED
     qInfo("resident memory not compared: the sanitizers keep freed memory in quarantine");
 #else
@@ -152,7 +150,7 @@ void CyclesTest::confirmationOpenedAndCancelled() {
         ui::WindowView* main = viewOf(program_->existingForm1());
         QVERIFY(main != nullptr && main->isVisible());
     });
-    QCOMPARE(platform_->beepTimes.size(), static_cast<std::size_t>(kCycles));
+    QCOMPARE(desktop_->system.beepTimes.size(), static_cast<std::size_t>(kCycles));
 }
 
 void CyclesTest::reminderOpenedAndAcknowledged() {
@@ -166,7 +164,7 @@ void CyclesTest::reminderOpenedAndAcknowledged() {
         QVERIFY(view->isHidden());
         QVERIFY(viewOf(program_->existingForm1())->isVisible());
     });
-    QCOMPARE(platform_->beepTimes.size(), static_cast<std::size_t>(kCycles));
+    QCOMPARE(desktop_->system.beepTimes.size(), static_cast<std::size_t>(kCycles));
 }
 
 }  // namespace veltrask::testing

@@ -20,50 +20,21 @@
 #include <string>
 #include <vector>
 
+#include "core/armed_summary.h"
 #include "core/form1.h"
 #include "core/form3.h"
 #include "core/form4.h"
 #include "core/program.h"
-#include "core/tray.h"
+#include "desktop_fixture.h"
 #include "ui/appearance.h"
-#include "ui/desktop_platform.h"
 #include "ui/window_view.h"
 
 namespace veltrask::testing {
 
 namespace {
 
-// The desktop platform with a clock that stands still, a notification area that exists or not
-// as the test says, and everything that would leave the process recorded instead.
-class TrayTestPlatform final : public ui::DesktopPlatform {
-public:
-    explicit TrayTestPlatform(bool trayAvailable)
-        : DesktopPlatform([this] {
-              ++trayQuestions;
-              return hasTray;
-          }),
-          hasTray(trayAvailable) {}
-
-    int trayQuestions = 0;
-    bool hasTray;
-    std::vector<std::string> commands;
-    std::vector<int> endings;
-
-    int msecsSinceMidnight() override { return (9 * 3600 + 30 * 60) * 1000; }
-    bool runCommand(std::string_view commandLine) override {
-        commands.emplace_back(commandLine);
-        return true;
-    }
-    void beep() override {}
-    void endProgram(int exitCode) override { endings.push_back(exitCode); }
-};
-
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void flushDeletions() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // The scale the test runs at, as the environment sets it for the whole program.
@@ -112,8 +83,11 @@ private:
     // Presses Tab until the named control holds the focus; false if it cannot be reached.
     bool tabTo(const QString& name);
 
-    std::unique_ptr<TrayTestPlatform> platform_;
-    std::unique_ptr<core::Program> program_;
+    // The desktop's answers to whether it has a notification area.
+    bool hasTray_ = false;
+    int trayQuestions_ = 0;
+    std::unique_ptr<Desktop> desktop_;
+    core::Program* program_ = nullptr;
 };
 
 void DesktopTest::initTestCase() {
@@ -121,8 +95,8 @@ void DesktopTest::initTestCase() {
 }
 
 void DesktopTest::cleanup() {
-    program_.reset();
-    platform_.reset();
+    program_ = nullptr;
+    desktop_.reset();
     flushDeletions();
     const QWidgetList left = QApplication::topLevelWidgets();
     for (QWidget* widget : left) {
@@ -132,8 +106,13 @@ void DesktopTest::cleanup() {
 }
 
 void DesktopTest::start(bool trayAvailable) {
-    platform_ = std::make_unique<TrayTestPlatform>(trayAvailable);
-    program_ = std::make_unique<core::Program>(*platform_);
+    hasTray_ = trayAvailable;
+    trayQuestions_ = 0;
+    desktop_ = std::make_unique<Desktop>(clockAt(9, 30, 0), [this] {
+        ++trayQuestions_;
+        return hasTray_;
+    });
+    program_ = &desktop_->program;
     program_->start();
     ui::WindowView* view = mainView();
     QVERIFY(view != nullptr);
@@ -142,7 +121,7 @@ void DesktopTest::start(bool trayAvailable) {
 }
 
 ui::WindowView* DesktopTest::viewOf(const core::Window* window) const {
-    return window == nullptr ? nullptr : platform_->viewOf(*window);
+    return window == nullptr ? nullptr : desktop_->presenter.viewOf(*window);
 }
 
 void DesktopTest::armCountdown(int actionIndex) {
@@ -173,13 +152,13 @@ bool DesktopTest::tabTo(const QString& name) {
 
 void DesktopTest::startUpAsksNothingOfTheTray() {
     start(true);
-    QCOMPARE(platform_->trayQuestions, 0);
-    QCOMPARE(platform_->tray().icon(), nullptr);
+    QCOMPARE(trayQuestions_, 0);
+    QCOMPARE(desktop_->presenter.tray().icon(), nullptr);
     // Nothing entered: confirm keeps the window, and there is still nothing to stand in for.
     QTest::mouseClick(mainView()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QVERIFY(mainView()->isVisible());
-    QCOMPARE(platform_->trayQuestions, 0);
-    QCOMPARE(platform_->tray().icon(), nullptr);
+    QCOMPARE(trayQuestions_, 0);
+    QCOMPARE(desktop_->presenter.tray().icon(), nullptr);
 }
 
 void DesktopTest::trayFollowsTheArmedSchedule_data() {
@@ -223,7 +202,7 @@ void DesktopTest::trayFollowsTheArmedSchedule() {
         QVERIFY(view->isHidden());
     }
 
-    const QSystemTrayIcon* icon = platform_->tray().icon();
+    const QSystemTrayIcon* icon = desktop_->presenter.tray().icon();
     QVERIFY(icon != nullptr);
     QVERIFY(icon->isVisible());
     QCOMPARE(icon->toolTip(), armed);
@@ -254,11 +233,11 @@ void DesktopTest::trayActivationBringsMainWindowBack() {
     start(true);
     armCountdown(1);
     core::Form1* armed = program_->existingForm1();
-    QSystemTrayIcon* icon = platform_->tray().icon();
+    QSystemTrayIcon* icon = desktop_->presenter.tray().icon();
     QVERIFY(icon != nullptr && icon->isVisible());
 
     if (reason < 0) {
-        QMenu* menu = platform_->tray().menu();
+        QMenu* menu = desktop_->presenter.tray().menu();
         QVERIFY(menu != nullptr);
         QCOMPARE(icon->contextMenu(), menu);
         QCOMPARE(menu->actions().size(), 1);
@@ -278,13 +257,13 @@ void DesktopTest::trayActivationBringsMainWindowBack() {
     QCOMPARE(program_->existingForm1(), armed);
     QCOMPARE(qs(armed->label13.text), QStringLiteral("45"));
     QVERIFY(armed->timer2.enabled());
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 void DesktopTest::trayGoesWhenConfirmationCounts() {
     start(true);
     armCountdown(1);
-    const QSystemTrayIcon* icon = platform_->tray().icon();
+    const QSystemTrayIcon* icon = desktop_->presenter.tray().icon();
     QVERIFY(icon != nullptr && icon->isVisible());
 
     // The countdown runs out: the confirmation window opens and the main window is replaced by a
@@ -299,7 +278,7 @@ void DesktopTest::trayGoesWhenConfirmationCounts() {
     // Neither while it counts ...
     program_->dispatch([this] { program_->existingForm3()->timer1Tick(); });
     QVERIFY(!icon->isVisible());
-    QCOMPARE(platform_->tray().icon(), icon);
+    QCOMPARE(desktop_->presenter.tray().icon(), icon);
 
     // ... nor after cancel, which shows the fresh main window.
     ui::WindowView* confirmation = viewOf(program_->existingForm3());
@@ -307,13 +286,13 @@ void DesktopTest::trayGoesWhenConfirmationCounts() {
     flushDeletions();
     QVERIFY(mainView()->isVisible());
     QVERIFY(!icon->isVisible());
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 void DesktopTest::trayGoesWhenReminderBringsMainWindowBack() {
     start(true);
     armCountdown(0);
-    const QSystemTrayIcon* icon = platform_->tray().icon();
+    const QSystemTrayIcon* icon = desktop_->presenter.tray().icon();
     QVERIFY(icon != nullptr && icon->isVisible());
 
     // The reminder pops up; the main window stays hidden, its countdown spent.
@@ -334,28 +313,29 @@ void DesktopTest::noTrayMeansNoIcon() {
     start(false);
     armCountdown(1);
     QVERIFY(core::armedSummary(*program_).has_value());
-    QVERIFY(platform_->trayQuestions > 0);
-    QCOMPARE(platform_->tray().icon(), nullptr);
-    QCOMPARE(platform_->tray().menu(), nullptr);
+    QVERIFY(trayQuestions_ > 0);
+    QCOMPARE(desktop_->presenter.tray().icon(), nullptr);
+    QCOMPARE(desktop_->presenter.tray().menu(), nullptr);
 
     // The desktop is not asked again at every tick of the countdown...
-    const int questions = platform_->trayQuestions;
-    platform_->hasTray = true;
+    const int questions = trayQuestions_;
+    hasTray_ = true;
     program_->dispatch([this] { program_->form1().timer2Tick(); });
-    QCOMPARE(platform_->trayQuestions, questions);
-    QCOMPARE(platform_->tray().icon(), nullptr);
+    QCOMPARE(trayQuestions_, questions);
+    QCOMPARE(desktop_->presenter.tray().icon(), nullptr);
     // ...but a notification area that appeared meanwhile is found when a schedule is armed anew.
     program_->dispatch([this] { program_->showForm1(); });
     program_->dispatch([this] { program_->form1().command1Click(); });
-    QVERIFY(platform_->tray().icon() != nullptr);
-    QVERIFY(
-        platform_->tray().icon()->toolTip().startsWith(QStringLiteral("关闭计算机 倒计时剩余")));
+    QVERIFY(desktop_->presenter.tray().icon() != nullptr);
+    QVERIFY(desktop_->presenter.tray().icon()->toolTip().startsWith(
+        QStringLiteral("关闭计算机 倒计时剩余")));
 
-    // And the program's own platform asks the desktop, which here has none.
-    program_.reset();
-    platform_.reset();
-    auto desktop = std::make_unique<ui::DesktopPlatform>();
-    core::Program program(*desktop);
+    // And the program's own presenter asks the desktop, which here has none.
+    program_ = nullptr;
+    desktop_.reset();
+    FakeSystem system(clockAt(9, 30, 0));
+    auto presenter = std::make_unique<ui::DesktopPresenter>();
+    core::Program program(system, *presenter);
     program.start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QSKIP("this desktop has a notification area");
@@ -365,7 +345,7 @@ void DesktopTest::noTrayMeansNoIcon() {
         program.form1().command1Click();
     });
     QVERIFY(core::armedSummary(program).has_value());
-    QCOMPARE(desktop->tray().icon(), nullptr);
+    QCOMPARE(presenter->tray().icon(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -494,8 +474,9 @@ void DesktopTest::websiteIsAnnouncedAndPressedAsLink() {
     QVERIFY(actions != nullptr);
     QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
     actions->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(platform_->commands, std::vector<std::string>{std::string(core::kOpenAddressCommand) +
-                                                           std::string(core::kWebsite)});
+    QCOMPARE(desktop_->system.commands,
+             std::vector<std::string>{std::string(core::kOpenAddressCommand) +
+                                      std::string(core::kWebsite)});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -615,7 +596,7 @@ void DesktopTest::keyboardAloneSchedules() {
     if (fields.contains(QStringLiteral("Text8"))) {
         QCOMPARE(qs(program_->form1().text8.text), fields.last());
     }
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Input no user means to give, through the real windows: megabyte pastes, markup and control
 // characters, input-method text, keys held down, and a clock that is set back or forward while a
-// schedule waits. The once-a-second timer runs at a millisecond here, so that the program lives
+// schedule waits. The clock is virtual and the test gives each tick, so that the program lives
 // through minutes, or days, of its clock within the test's few seconds.
 #include <QApplication>
 #include <QClipboard>
@@ -24,7 +24,7 @@
 #include "core/numbers.h"
 #include "core/program.h"
 #include "core/time_text.h"
-#include "stepping_platform.h"
+#include "desktop_fixture.h"
 #include "ui/appearance.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -76,9 +76,7 @@ private slots:
     void clockSetBackOrForward();
 
 private:
-    ui::WindowView* viewOf(const core::Window* window) const {
-        return window == nullptr ? nullptr : platform_->viewOf(*window);
-    }
+    ui::WindowView* viewOf(const core::Window* window) const { return desktop_->viewOf(window); }
     ui::WindowView* mainView() const { return viewOf(program_->existingForm1()); }
     QLineEdit* field(const char* name) const {
         return mainView()->findChild<QLineEdit*>(QString::fromLatin1(name));
@@ -93,10 +91,13 @@ private:
     void runClock(std::function<int(int)> clockAt);
     // The clock stands, and the ticks come in quick succession.
     void holdClock(int ms);
+    // Lets the next once-a-second tick come, with the clock where the schedule has it then.
+    void tick();
 
-    std::unique_ptr<SteppingPlatform> platform_;
-    std::unique_ptr<core::Program> program_;
+    std::unique_ptr<Desktop> desktop_;
+    core::Program* program_ = nullptr;
     std::function<int(int)> schedule_;
+    int ticks_ = 0;
     int firstTick_ = 0;
 };
 
@@ -105,14 +106,11 @@ void HostileInputTest::initTestCase() {
 }
 
 void HostileInputTest::init() {
-    platform_ = std::make_unique<SteppingPlatform>();
-    platform_->clockMs = kStart;
-    platform_->fastSeconds = true;
+    desktop_ = std::make_unique<Desktop>(kStart);
+    ticks_ = 0;
+    firstTick_ = 0;
     holdClock(kStart);
-    platform_->beforeSecond = [this] {
-        platform_->clockMs = schedule_(platform_->seconds - firstTick_);
-    };
-    program_ = std::make_unique<core::Program>(*platform_);
+    program_ = &desktop_->program;
     program_->start();
     QVERIFY(mainView() != nullptr);
     mainView()->activateWindow();
@@ -120,8 +118,8 @@ void HostileInputTest::init() {
 }
 
 void HostileInputTest::cleanup() {
-    program_.reset();
-    platform_.reset();
+    program_ = nullptr;
+    desktop_.reset();
     flushDeletions();
     QCOMPARE(QApplication::topLevelWidgets().size(), 0);
 }
@@ -131,8 +129,21 @@ void HostileInputTest::holdClock(int ms) {
 }
 
 void HostileInputTest::runClock(std::function<int(int)> clockAt) {
-    firstTick_ = platform_->seconds;
+    firstTick_ = ticks_;
     schedule_ = std::move(clockAt);
+}
+
+void HostileInputTest::tick() {
+    FakeSystem& system = desktop_->system;
+    system.advance(0);  // whatever was due at once
+    const std::int64_t due = system.nextDueMs();
+    if (due < 0) {
+        return;
+    }
+    ++ticks_;
+    const std::int64_t wait = due - system.nowMs();
+    system.setClock(static_cast<int>(schedule_(ticks_ - firstTick_) - wait));
+    desktop_->advance(wait);
 }
 
 void HostileInputTest::click(const char* name) {
@@ -185,7 +196,10 @@ void HostileInputTest::megabytePasteIntoTheReminder() {
     QTest::keyClicks(field("Text7"), QStringLiteral("1"));
     click("Command1");
     QVERIFY(mainView()->isHidden());
-    QTRY_VERIFY_WITH_TIMEOUT(program_->existingForm4() != nullptr, 5000 * kSlowdown);
+    for (int n = 0; n < 3 && program_->existingForm4() == nullptr; ++n) {
+        tick();
+    }
+    QVERIFY(program_->existingForm4() != nullptr);
     ui::WindowView* popUp = viewOf(program_->existingForm4());
     QVERIFY(popUp != nullptr && popUp->isVisible());
     const qint64 totalMs = elapsed.elapsed();
@@ -238,7 +252,7 @@ void HostileInputTest::reminderShowsTheTextAsTyped() {
     QCOMPARE(message->alignment(), Qt::AlignLeft | Qt::AlignTop);
     QCOMPARE(popUp->layoutDirection(), Qt::LeftToRight);
     QCOMPARE(message->size(), message->maximumSize());
-    QCOMPARE(platform_->beepTimes.size(), std::size_t{1});
+    QCOMPARE(desktop_->system.beepTimes.size(), std::size_t{1});
 }
 
 void HostileInputTest::pastesIntoNumericFields_data() {
@@ -326,12 +340,13 @@ void HostileInputTest::pastesIntoNumericFields() {
     }
 
     // Responsive: the clock goes on ticking, and what confirm left stays put.
-    const int ticks = platform_->seconds;
-    QTRY_VERIFY_WITH_TIMEOUT(platform_->seconds > ticks + 10, 2000 * kSlowdown);
+    for (int n = 0; n < 11; ++n) {
+        tick();
+    }
     qInfo("paste, confirm and ten ticks: %lld ms", elapsed.elapsed());
     QVERIFY(elapsed.elapsed() < 2000 * kSlowdown);
-    QVERIFY(platform_->endings.empty());
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.endings.empty());
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 void HostileInputTest::inputMethodTextIntoNumericFields_data() {
@@ -414,6 +429,9 @@ void HostileInputTest::keysHeldDown() {
         event.setTimestamp(timestamp += 33);
         QApplication::sendEvent(target, &event);
         QCoreApplication::processEvents();
+        if (press % 30 == 29) {
+            tick();
+        }
     }
     QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, QString(key));
     QApplication::sendEvent(QApplication::focusWidget(), &release);
@@ -426,8 +444,8 @@ void HostileInputTest::keysHeldDown() {
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     QCOMPARE(fromStd(form().focus()->name), focus);
     QCOMPARE(mainView()->findChild<QComboBox*>(QStringLiteral("Combo1"))->currentIndex(), 0);
-    QVERIFY(platform_->beepTimes.empty());
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.beepTimes.empty());
+    QVERIFY(desktop_->system.endings.empty());
 }
 
 void HostileInputTest::clockSetBackOrForward_data() {
@@ -504,7 +522,7 @@ void HostileInputTest::clockSetBackOrForward() {
     }
     click("Command1");
     QVERIFY(mainView() == nullptr || mainView()->isHidden());
-    QVERIFY(platform_->beepTimes.empty());
+    QVERIFY(desktop_->system.beepTimes.empty());
 
     runClock([jumpTicks, jumpSeconds](int tick) {
         int seconds = tick;
@@ -516,22 +534,27 @@ void HostileInputTest::clockSetBackOrForward() {
     });
     // Long enough for a second firing, had there been one, and for a shutdown's lead time.
     constexpr int kTicks = 30;
-    platform_->lastFastSecond = firstTick_ + kTicks;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        platform_->seconds - firstTick_ >= kTicks || !platform_->endings.empty(), 5000 * kSlowdown);
+    const FakeSystem& system = desktop_->system;
+    int beepTick = -1;
+    int commandTick = -1;
+    for (int n = 0; n < kTicks && system.endings.empty(); ++n) {
+        tick();
+        beepTick = beepTick < 0 && !system.beepTimes.empty() ? ticks_ : beepTick;
+        commandTick = commandTick < 0 && !system.commands.empty() ? ticks_ : commandTick;
+    }
 
-    QVERIFY(!platform_->beepTimes.empty());
-    QCOMPARE(fromStd(core::timeText(platform_->beepTimes.front() / 1000)), firesAt);
-    QCOMPARE(platform_->beepTimes.size(), std::size_t{1});
+    QVERIFY(!desktop_->system.beepTimes.empty());
+    QCOMPARE(fromStd(core::timeText(desktop_->system.beepTimes.front() / 1000)), firesAt);
+    QCOMPARE(desktop_->system.beepTimes.size(), std::size_t{1});
     if (action == 0) {
         QVERIFY(program_->existingForm4() != nullptr);
-        QVERIFY(platform_->endings.empty());
-        QVERIFY(platform_->commands.empty());
+        QVERIFY(desktop_->system.endings.empty());
+        QVERIFY(desktop_->system.commands.empty());
     } else {
         // The lead time of two seconds ran out after two more ticks.
-        QCOMPARE(platform_->commands, std::vector<std::string>{"Shutdown -s -t 00"});
-        QCOMPARE(platform_->endings, std::vector<int>{0});
-        QCOMPARE(platform_->commandTicks.front() - platform_->beepTicks.front(), 2);
+        QCOMPARE(desktop_->system.commands, std::vector<std::string>{"Shutdown -s -t 00"});
+        QCOMPARE(desktop_->system.endings, std::vector<int>{0});
+        QCOMPARE(commandTick - beepTick, 2);
     }
 }
 

@@ -207,6 +207,13 @@ void UiTest::pasting_data() {
                                               << "开会"
                                               << "开会"
                                               << "Text8";
+    QTest::newRow("line breaks into the reminder become blanks")
+        << "Text8"
+        << ""
+        << "menu"
+        << "开会\n三楼\r\n会议室\u2029带电脑"
+        << "开会 三楼 会议室 带电脑"
+        << "Text8";
 }
 
 void UiTest::pasting() {
@@ -230,6 +237,8 @@ void UiTest::pasting() {
         QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     }
     QCOMPARE(edit->text(), text);
+    QCOMPARE(QString::fromStdString(program_->existingForm1()->find(field.toStdString())->text),
+             text);
     QCOMPARE(focusName(view), focus);
 }
 
@@ -381,9 +390,56 @@ void UiTest::countdownModeByMouse() {
     QCOMPARE(program_->existingForm1()->label13.text, std::string("300"));
 }
 
+void UiTest::optionButtonsChooseWithArrowKeys_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("focus");  // where the chosen option's click handler puts it
+    QTest::newRow("down to the countdown") << "Option1" << int(Qt::Key_Down) << "Option2"
+                                           << "Text5";
+    QTest::newRow("right to the countdown") << "Option1" << int(Qt::Key_Right) << "Option2"
+                                            << "Text5";
+    QTest::newRow("up round to the countdown") << "Option1" << int(Qt::Key_Up) << "Option2"
+                                               << "Text5";
+    QTest::newRow("up to the clock time") << "Option2" << int(Qt::Key_Up) << "Option1"
+                                          << "Text1";
+    QTest::newRow("left to the clock time") << "Option2" << int(Qt::Key_Left) << "Option1"
+                                            << "Text1";
+    QTest::newRow("down round to the clock time") << "Option2" << int(Qt::Key_Down) << "Option1"
+                                                  << "Text1";
+}
+
+void UiTest::optionButtonsChooseWithArrowKeys() {
+    QFETCH(QString, from);
+    QFETCH(int, key);
+    QFETCH(QString, chosen);
+    QFETCH(QString, focus);
+    ui::WindowView* view = mainView();
+    auto* start = control<QRadioButton>(view, from.toLatin1().constData());
+    QTest::mouseClick(start, Qt::LeftButton);
+    start->setFocus(Qt::TabFocusReason);
+    QCOMPARE(focusName(view), from);
+
+    QTest::keyClick(start, static_cast<Qt::Key>(key));
+    QVERIFY(control<QRadioButton>(view, chosen.toLatin1().constData())->isChecked());
+    QVERIFY(!start->isChecked());
+    QCOMPARE(focusName(view), focus);
+    QVERIFY(control<QLineEdit>(view, focus.toLatin1().constData())->isEnabled());
+}
+
+// A keystroke reaches the core as one event, and the windows are brought up to date once.
+void UiTest::oneKeystrokeIsOneEvent() {
+    auto* hour = control<QLineEdit>(mainView(), "Text1");
+    QTest::mouseClick(hour, Qt::LeftButton);
+    const std::size_t before = desktop_->presenter.passes();
+    QTest::keyClick(hour, Qt::Key_7);
+    QCOMPARE(hour->text(), QStringLiteral("7"));
+    QCOMPARE(desktop_->presenter.passes() - before, std::size_t{1});
+}
+
 void UiTest::websiteLabelOpensAddress() {
     QTest::mouseClick(control<QLabel>(mainView(), "Label14"), Qt::LeftButton);
-    QCOMPARE(platform_->commands,
+    QCOMPARE(desktop_->system.commands,
              std::vector<std::string>{"explorer.exe " + std::string(core::kWebsite)});
 }
 

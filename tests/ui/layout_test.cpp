@@ -88,17 +88,17 @@ void UiTest::initTestCase() {
 }
 
 void UiTest::init() {
-    platform_ = std::make_unique<RecordingPlatform>();
-    program_ = std::make_unique<core::Program>(*platform_);
+    desktop_ = std::make_unique<Desktop>();
+    program_ = &desktop_->program;
     program_->start();
     QVERIFY(mainView() != nullptr);
     activate(mainView());
 }
 
 void UiTest::cleanup() {
-    program_.reset();
-    platform_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program_ = nullptr;
+    desktop_.reset();
+    flushDeletions();
     const QWidgetList left = QApplication::topLevelWidgets();
     for (QWidget* widget : left) {
         qWarning() << "left open:" << widget;
@@ -107,7 +107,7 @@ void UiTest::cleanup() {
 }
 
 ui::WindowView* UiTest::viewOf(const core::Window* window) const {
-    return window == nullptr ? nullptr : platform_->viewOf(*window);
+    return desktop_->viewOf(window);
 }
 
 ui::WindowView* UiTest::mainView() const {
@@ -239,7 +239,7 @@ void UiTest::confirmationTable() {
     QCOMPARE(view->size(), QSize(193, 88));
     QVERIFY(!view->windowIcon().isNull());
     QCOMPARE(view->focusWidget(), control<QWidget>(view, "Command1"));
-    QCOMPARE(platform_->beeps, 1);
+    QCOMPARE(desktop_->system.beeps, 1);
 }
 
 void UiTest::reminderTable_data() {
@@ -279,6 +279,39 @@ void UiTest::reminderShowsMarkupLiterally() {
     rich.setFixedSize(message->size());
     rich.setText(message->text());
     QVERIFY(message->grab().toImage() != rich.grab().toImage());
+}
+
+// A message longer than the box shows the lines that fit whole, and nothing of the next one.
+void UiTest::reminderDrawsWholeLinesOnly() {
+    program_->dispatch([&] {
+        core::Form1& form = program_->form1();
+        form.setText(form.text8, QString(300, QChar(0x5B57)).toStdString());  // 字字字…
+    });
+    ui::WindowView* view = openReminder();
+    auto* message = control<QLabel>(view, "Label1");
+    // As the window draws it: the label within its window.
+    const QImage image = view->grab(message->geometry()).toImage();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    int lowestInk = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background) {
+                lowestInk = y;
+                break;
+            }
+        }
+    }
+    const int spacing = message->fontMetrics().lineSpacing();
+    const int wholeLines = message->height() / spacing;
+    QVERIFY2(wholeLines >= 2, "the box holds two lines of the message");
+    QVERIFY2(
+        lowestInk >= (wholeLines - 1) * spacing,
+        qPrintable(QStringLiteral("the last whole line is drawn: ink down to %1").arg(lowestInk)));
+    QVERIFY2(lowestInk < wholeLines * spacing,
+             qPrintable(QStringLiteral("ink at %1, below the %2 whole lines of %3 px")
+                            .arg(lowestInk)
+                            .arg(wholeLines)
+                            .arg(spacing)));
 }
 
 // With the program's own font, no caption is cut off at the twips layout (the reminder's message

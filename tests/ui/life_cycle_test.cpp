@@ -16,10 +16,6 @@ namespace veltrask::testing {
 
 namespace {
 
-void flushDeletions() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // What a user sees of the main window right after start-up, or after it was replaced.
 void checkInitialMainWindow(const ui::WindowView* view) {
     QVERIFY(view != nullptr);
@@ -50,25 +46,25 @@ void UiTest::closingMainWindowEndsProgram() {
     view->close();
     QCOMPARE(program_->existingForm1(), nullptr);
     QVERIFY(view->isHidden());
-    QCOMPARE(platform_->endings, std::vector<int>{0});
+    QCOMPARE(desktop_->system.endings, std::vector<int>{0});
     flushDeletions();
     QVERIFY(view.isNull());
-    QVERIFY(platform_->commands.empty());
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 void UiTest::lastWindowEndsProgram() {
     QPointer<ui::WindowView> reminder = openReminder();
     reminder->close();
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.endings.empty());
     QVERIFY(mainView()->isVisible());
 
     reminder = openReminder();
     mainView()->close();
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.endings.empty());
     QVERIFY(reminder->isVisible());
 
     reminder->close();
-    QCOMPARE(platform_->endings, std::vector<int>{0});
+    QCOMPARE(desktop_->system.endings, std::vector<int>{0});
     flushDeletions();
     QVERIFY(reminder.isNull());
 }
@@ -79,7 +75,7 @@ void UiTest::reminderClosedWhileMainHiddenKeepsRunning() {
     confirmTarget(main);
     QPointer<ui::WindowView> reminder = openReminder();
     reminder->close();
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.endings.empty());
     QVERIFY(main->isHidden());
     QCOMPARE(main->findChild<QLineEdit*>("Text2")->text(), QStringLiteral("05"));
 
@@ -91,7 +87,7 @@ void UiTest::reminderClosedWhileMainHiddenKeepsRunning() {
     QVERIFY(program_->existingForm1() != nullptr);
     QCOMPARE(mainView(), nullptr);
     reminder->close();
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.endings.empty());
     flushDeletions();
     for (QWidget* window : QApplication::topLevelWidgets()) {
         QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
@@ -110,7 +106,7 @@ void UiTest::reminderButtonBringsMainWindowBack() {
     QVERIFY(main->isVisible());
     QCOMPARE(main->findChild<QLineEdit*>("Text1")->text(), QStringLiteral("1"));
     QCOMPARE(main->findChild<QLineEdit*>("Text3")->text(), QStringLiteral("07"));
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.endings.empty());
 }
 
 void UiTest::confirmationKeysCarryOut_data() {
@@ -130,8 +126,8 @@ void UiTest::confirmationKeysCarryOut() {
     QCOMPARE(focused, view->findChild<QWidget*>("Command1"));
 
     QTest::keyClick(focused, static_cast<Qt::Key>(key));
-    QCOMPARE(platform_->commands, std::vector<std::string>{"Shutdown -s -t 00"});
-    QCOMPARE(platform_->endings, std::vector<int>{0});
+    QCOMPARE(desktop_->system.commands, std::vector<std::string>{"Shutdown -s -t 00"});
+    QCOMPARE(desktop_->system.endings, std::vector<int>{0});
     QVERIFY(program_->hasEnded());
 }
 
@@ -154,8 +150,8 @@ void UiTest::confirmationCancelBringsFreshMainWindow() {
     QCOMPARE(program_->existingForm3(), nullptr);
     QVERIFY(view->isHidden());
     checkInitialMainWindow(mainView());
-    QVERIFY(platform_->commands.empty());
-    QVERIFY(platform_->endings.empty());
+    QVERIFY(desktop_->system.commands.empty());
+    QVERIFY(desktop_->system.endings.empty());
     flushDeletions();
     QVERIFY(view.isNull());
 }
@@ -168,17 +164,16 @@ void UiTest::clockTargetFiresConfirmation() {
     QTest::mouseClick(main->findChild<QLineEdit*>("Text2"), Qt::LeftButton);
     QTest::keyClicks(main->findChild<QLineEdit*>("Text2"), QStringLiteral("30"));
     QTest::keyClicks(main->findChild<QLineEdit*>("Text3"), QStringLiteral("01"));
-    platform_->clockMs += 1000;
-
-    // The real timers: the tick that writes 9:30:01, then the one that sees it.
-    QTRY_VERIFY_WITH_TIMEOUT(program_->existingForm3() != nullptr, 5000);
+    // The tick that writes 9:30:01, then the one that sees it.
+    desktop_->advance(2100);
+    QVERIFY(program_->existingForm3() != nullptr);
     ui::WindowView* view = viewOf(program_->existingForm3());
     QVERIFY(view != nullptr && view->isVisible());
     QCOMPARE(view->windowTitle(), QStringLiteral("真的要关闭计算机吗？"));
     QCOMPARE(view->findChild<QLabel*>("Label1")->text(), QStringLiteral("30"));
     QCOMPARE(mainView(), nullptr);
-    QCOMPARE(platform_->beeps, 1);
-    QVERIFY(platform_->commands.empty());
+    QCOMPARE(desktop_->system.beeps, 1);
+    QVERIFY(desktop_->system.commands.empty());
 }
 
 }  // namespace veltrask::testing

@@ -10,28 +10,10 @@
 #include <vector>
 
 #include "core/program.h"
-#include "ui/desktop_platform.h"
+#include "desktop_fixture.h"
 #include "ui/window_view.h"
 
 namespace veltrask::testing {
-
-// The desktop platform with a clock that stands still and with everything that would leave the
-// process recorded instead.
-class RecordingPlatform final : public ui::DesktopPlatform {
-public:
-    int clockMs = (9 * 3600 + 30 * 60) * 1000;  // 9:30:00
-    std::vector<std::string> commands;
-    int beeps = 0;
-    std::vector<int> endings;
-
-    int msecsSinceMidnight() override { return clockMs; }
-    bool runCommand(std::string_view commandLine) override {
-        commands.emplace_back(commandLine);
-        return true;
-    }
-    void beep() override { ++beeps; }
-    void endProgram(int exitCode) override { endings.push_back(exitCode); }
-};
 
 class UiTest : public QObject {
     Q_OBJECT
@@ -51,6 +33,7 @@ private slots:
     void reminderTable_data();
     void reminderTable();
     void reminderShowsMarkupLiterally();
+    void reminderDrawsWholeLinesOnly();
     void everyTextIsWhole();
 
     // interaction_test.cpp
@@ -67,6 +50,9 @@ private slots:
     void reminderPlaceholderFollowsFocus();
     void tabWalksTheFocusableControls();
     void countdownModeByMouse();
+    void optionButtonsChooseWithArrowKeys_data();
+    void optionButtonsChooseWithArrowKeys();
+    void oneKeystrokeIsOneEvent();
     void websiteLabelOpensAddress();
 
     // life_cycle_test.cpp
@@ -92,8 +78,8 @@ private:
     // Makes sure the window is active, so that key and focus events behave as for a user.
     static void activate(QWidget* view);
 
-    std::unique_ptr<RecordingPlatform> platform_;
-    std::unique_ptr<core::Program> program_;
+    std::unique_ptr<Desktop> desktop_;
+    core::Program* program_ = nullptr;
 };
 
 template <typename Widget>

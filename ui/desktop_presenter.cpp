@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "desktop_platform.h"
+#include "desktop_presenter.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -31,12 +31,12 @@ void centreOnScreen(QWidget& view) {
 
 }  // namespace
 
-DesktopPlatform::DesktopPlatform() : DesktopPlatform(&QSystemTrayIcon::isSystemTrayAvailable) {}
+DesktopPresenter::DesktopPresenter() : DesktopPresenter(&QSystemTrayIcon::isSystemTrayAvailable) {}
 
-DesktopPlatform::DesktopPlatform(Tray::Availability trayAvailable)
+DesktopPresenter::DesktopPresenter(Tray::Availability trayAvailable)
     : tray_(std::move(trayAvailable)) {}
 
-DesktopPlatform::~DesktopPlatform() {
+DesktopPresenter::~DesktopPresenter() {
     // The core windows may already be gone: cut every view loose before any widget event could
     // reach them.
     for (auto& [window, view] : views_) {
@@ -49,7 +49,7 @@ DesktopPlatform::~DesktopPlatform() {
     }
 }
 
-WindowView* DesktopPlatform::createView(core::Window& window) {
+WindowView* DesktopPresenter::createView(core::Window& window) {
     switch (window.kind()) {
         case core::WindowKind::Form1:
             return new Form1View(static_cast<core::Form1&>(window));
@@ -61,12 +61,12 @@ WindowView* DesktopPlatform::createView(core::Window& window) {
     return nullptr;
 }
 
-WindowView* DesktopPlatform::viewOf(const core::Window& window) const {
+WindowView* DesktopPresenter::viewOf(const core::Window& window) const {
     const auto it = views_.find(&window);
     return it == views_.end() ? nullptr : it->second.data();
 }
 
-void DesktopPlatform::showWindow(core::Window& window) {
+void DesktopPresenter::showWindow(core::Window& window) {
     const WindowView::PresentingScope presenting;
     program_ = &window.program();
     WindowView* view = viewOf(window);
@@ -88,14 +88,14 @@ void DesktopPlatform::showWindow(core::Window& window) {
     view->activateWindow();
 }
 
-void DesktopPlatform::hideWindow(core::Window& window) {
+void DesktopPresenter::hideWindow(core::Window& window) {
     const WindowView::PresentingScope presenting;
     if (WindowView* view = viewOf(window)) {
         view->hide();
     }
 }
 
-void DesktopPlatform::destroyWindow(core::Window& window) {
+void DesktopPresenter::destroyWindow(core::Window& window) {
     const WindowView::PresentingScope presenting;
     const auto it = views_.find(&window);
     if (it == views_.end()) {
@@ -111,7 +111,7 @@ void DesktopPlatform::destroyWindow(core::Window& window) {
     }
 }
 
-void DesktopPlatform::stateChanged() {
+void DesktopPresenter::stateChanged() {
     // A sync may cause Qt events that enter the core again; they ask for one more pass instead of
     // syncing inside a sync.
     if (syncing_) {
@@ -120,6 +120,7 @@ void DesktopPlatform::stateChanged() {
     }
     syncing_ = true;
     do {
+        ++passes_;
         syncAgain_ = false;
         syncAll();
     } while (syncAgain_);
@@ -129,7 +130,7 @@ void DesktopPlatform::stateChanged() {
     }
 }
 
-void DesktopPlatform::syncAll() {
+void DesktopPresenter::syncAll() {
     std::vector<QPointer<WindowView>> views;
     for (auto& [window, view] : views_) {
         views.push_back(view);

@@ -5,20 +5,20 @@
 #include <memory>
 #include <string_view>
 
-#include "core/platform.h"
+#include "core/system.h"
 
 struct ca_context;
 
 namespace veltrask::platform {
 
-// The operating-system half of the platform: clock, timers, sound, processes and the end of the
-// program. The window half is left to the user interface, which derives from this class.
-class SystemPlatform : public core::Platform {
+// The operating system and the desktop as the core sees them: clock, timers, sound, the system
+// actions and the end of the program.
+class DesktopSystem final : public core::System {
 public:
-    SystemPlatform();
-    ~SystemPlatform() override;
-    SystemPlatform(const SystemPlatform&) = delete;
-    SystemPlatform& operator=(const SystemPlatform&) = delete;
+    DesktopSystem();
+    ~DesktopSystem() override;
+    DesktopSystem(const DesktopSystem&) = delete;
+    DesktopSystem& operator=(const DesktopSystem&) = delete;
 
     int msecsSinceMidnight() override;
     std::int64_t monotonicMs() override;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/tray.h"
+#include "core/armed_summary.h"
 #include "harness.h"
 
 namespace veltrask::testing {
@@ -21,7 +21,7 @@ TEST_F(ProgramTest, TheTrayNamesWhatAHiddenMainWindowHasArmed) {
     setText(main(), main().text6, "2");
     confirm();
     EXPECT_EQ(core::armedSummary(program), "关闭计算机 倒计时剩余 120 秒");
-    platform.advance(3000);
+    system.advance(3000);
     EXPECT_EQ(core::armedSummary(program), "关闭计算机 倒计时剩余 118 秒");
 }
 
@@ -44,7 +44,7 @@ TEST_F(ProgramTest, TheTrayIsGoneWhileAConfirmationWindowCounts) {
     click(main(), main().option2);
     setText(main(), main().text7, "1");
     confirm();
-    platform.advance(2100);
+    system.advance(2100);
     ASSERT_NE(program.existingForm3(), nullptr);
     EXPECT_EQ(core::armedSummary(program), std::nullopt);
 }

@@ -3,24 +3,26 @@
 
 #include <QPointer>
 
+#include <cstddef>
 #include <map>
 
-#include "platform/system_platform.h"
+#include "core/presenter.h"
 #include "tray.h"
 
 namespace veltrask::ui {
 
 class WindowView;
 
-// The whole platform of the desktop program: the system services, plus windows that present the
-// core's windows. A view exists from the first show of its core window until that window is
-// destroyed.
-class DesktopPlatform : public platform::SystemPlatform {
+// Presents the core's windows on the desktop: a Qt window for each, and a tray icon for a hidden
+// schedule. A view exists from the first show of its core window until that window is destroyed.
+class DesktopPresenter final : public core::Presenter {
 public:
-    DesktopPlatform();
+    DesktopPresenter();
     // With the question whether the desktop has a notification area answered by the caller.
-    explicit DesktopPlatform(Tray::Availability trayAvailable);
-    ~DesktopPlatform() override;
+    explicit DesktopPresenter(Tray::Availability trayAvailable);
+    ~DesktopPresenter() override;
+    DesktopPresenter(const DesktopPresenter&) = delete;
+    DesktopPresenter& operator=(const DesktopPresenter&) = delete;
 
     void showWindow(core::Window& window) override;
     void hideWindow(core::Window& window) override;
@@ -30,6 +32,8 @@ public:
     // The view presenting a core window, or null while it has none.
     WindowView* viewOf(const core::Window& window) const;
     const Tray& tray() const { return tray_; }
+    // How many times the views were brought up to date with the core.
+    std::size_t passes() const { return passes_; }
 
 private:
     static WindowView* createView(core::Window& window);
@@ -38,6 +42,7 @@ private:
     core::Program* program_ = nullptr;  // known from the first window shown
     std::map<const core::Window*, QPointer<WindowView>> views_;
     Tray tray_;
+    std::size_t passes_ = 0;
     bool syncing_ = false;
     bool syncAgain_ = false;
 };

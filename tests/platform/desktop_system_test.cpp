@@ -2,29 +2,21 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "platform/system_platform.h"
+#include "platform/desktop_system.h"
 
 namespace {
-
-class WindowlessPlatform final : public veltrask::platform::SystemPlatform {
-public:
-    void showWindow(veltrask::core::Window&) override {}
-    void hideWindow(veltrask::core::Window&) override {}
-    void destroyWindow(veltrask::core::Window&) override {}
-    void stateChanged() override {}
-};
 
 constexpr int kPatienceMs = 2000;
 
 }  // namespace
 
-class SystemPlatformTest : public QObject {
+class DesktopSystemTest : public QObject {
     Q_OBJECT
 
 private slots:
     void timerFiresOnceNotBeforeItsDelay() {
         int fired = 0;
-        auto timer = platform_.createTimer([&] { ++fired; });
+        auto timer = system_.createTimer([&] { ++fired; });
         QElapsedTimer clock;
         clock.start();
         timer->start(40);
@@ -36,7 +28,7 @@ private slots:
 
     void startingAgainReplacesTheDelay() {
         int fired = 0;
-        auto timer = platform_.createTimer([&] { ++fired; });
+        auto timer = system_.createTimer([&] { ++fired; });
         timer->start(60'000);
         timer->start(5);
         QTRY_COMPARE_WITH_TIMEOUT(fired, 1, kPatienceMs);
@@ -44,7 +36,7 @@ private slots:
 
     void stoppedTimerStaysQuiet() {
         int fired = 0;
-        auto timer = platform_.createTimer([&] { ++fired; });
+        auto timer = system_.createTimer([&] { ++fired; });
         timer->start(20);
         timer->stop();
         QTest::qWait(100);
@@ -54,7 +46,7 @@ private slots:
     void rearmsFromItsOwnCallback() {
         int fired = 0;
         std::unique_ptr<veltrask::core::Timer> timer;
-        timer = platform_.createTimer([&] {
+        timer = system_.createTimer([&] {
             if (++fired < 3) {
                 timer->start(5);
             }
@@ -70,9 +62,9 @@ private slots:
         int fired = 0;
         int replacementFired = 0;
         std::unique_ptr<veltrask::core::Timer> timer;
-        timer = platform_.createTimer([&] {
+        timer = system_.createTimer([&] {
             ++fired;
-            timer = platform_.createTimer([&] { ++replacementFired; });
+            timer = system_.createTimer([&] { ++replacementFired; });
             timer->start(5);
         });
         timer->start(5);
@@ -84,7 +76,7 @@ private slots:
 
     void destroyedWhileArmedNeverFires() {
         int fired = 0;
-        auto timer = platform_.createTimer([&] { ++fired; });
+        auto timer = system_.createTimer([&] { ++fired; });
         timer->start(10);
         timer.reset();
         QTest::qWait(60);
@@ -95,14 +87,14 @@ private slots:
     void beepsWithoutASoundServer() {
         QElapsedTimer clock;
         clock.start();
-        platform_.beep();
-        platform_.beep();
+        system_.beep();
+        system_.beep();
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     }
 
 private:
-    WindowlessPlatform platform_;
+    veltrask::platform::DesktopSystem system_;
 };
 
-QTEST_MAIN(SystemPlatformTest)
-#include "system_platform_test.moc"
+QTEST_MAIN(DesktopSystemTest)
+#include "desktop_system_test.moc"

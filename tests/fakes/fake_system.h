@@ -8,18 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "core/platform.h"
+#include "core/presenter.h"
+#include "core/system.h"
 #include "core/window.h"
 
 namespace veltrask::testing {
 
-// A platform in virtual time: the clock only moves when the test advances it, and timers fire in
-// order of their due time as it passes. Everything the core does to the outside is recorded.
-class FakePlatform final : public core::Platform {
+// The system in virtual time: the clock only moves when the test advances it, and timers fire in
+// order of their due time as it passes. Everything the core does to the outside is recorded, and
+// nothing leaves the process. Given a real system, it takes that one's clock and timers instead,
+// for measuring punctuality; the rest is still only recorded.
+class FakeSystem final : public core::System {
 public:
-    explicit FakePlatform(std::int64_t startMs = 0) : nowMs_(startMs) {}
+    explicit FakeSystem(std::int64_t startMs = 0) : nowMs_(startMs) {}
+    explicit FakeSystem(core::System& realTime) : realTime_(&realTime) {}
 
-    // --- driving ---
+    // --- driving (virtual time only) ---
     std::int64_t nowMs() const { return nowMs_; }
     // The wall clock the program reads, before it is folded into one day.
     std::int64_t wallMs() const { return nowMs_ + clockOffsetMs_; }
@@ -27,6 +31,8 @@ public:
     void advance(std::int64_t ms);
     // Moves the clock without running any timer (a suspended computer, a clock being set).
     void jumpClock(std::int64_t ms) { clockOffsetMs_ += ms; }
+    // Sets the wall clock to a time of day, keeping the monotonic clock where it is.
+    void setClock(int msecsSinceMidnight);
     // Delays every armed timer by ms (a busy machine delivering ticks late).
     void delayTimers(std::int64_t ms);
     void setCommandResult(bool carriedOut) { commandResult_ = carriedOut; }
@@ -34,25 +40,19 @@ public:
     // --- what happened ---
     std::vector<std::string> commands;
     int beeps = 0;
-    std::vector<int> endings;  // exit codes passed to endProgram
-    // "show Form3", "hide Form1", "destroy Form1", ... in order.
-    std::vector<std::string> windowLog;
-    int stateChanges = 0;
+    std::vector<int> beepTimes;  // the time of day at each beep
+    std::vector<int> endings;    // exit codes passed to endProgram
     std::size_t armedTimers() const;
     // When the next timer is due, or -1 when none is armed.
     std::int64_t nextDueMs() const;
 
-    // --- core::Platform ---
+    // --- core::System ---
     int msecsSinceMidnight() override;
-    std::int64_t monotonicMs() override { return nowMs_; }
+    std::int64_t monotonicMs() override;
     std::unique_ptr<core::Timer> createTimer(std::function<void()> onTimeout) override;
     bool runCommand(std::string_view commandLine) override;
-    void beep() override { ++beeps; }
+    void beep() override;
     void endProgram(int exitCode) override { endings.push_back(exitCode); }
-    void showWindow(core::Window& window) override;
-    void hideWindow(core::Window& window) override;
-    void destroyWindow(core::Window& window) override;
-    void stateChanged() override { ++stateChanges; }
 
 private:
     struct Entry {
@@ -62,12 +62,26 @@ private:
     };
     class FakeTimer;
 
-    std::int64_t nowMs_;
+    core::System* realTime_ = nullptr;
+    std::int64_t nowMs_ = 0;
     std::int64_t clockOffsetMs_ = 0;
     std::uint64_t nextSequence_ = 0;
     std::map<std::uint64_t, std::shared_ptr<Entry>> timers_;
     std::uint64_t nextId_ = 0;
     bool commandResult_ = true;
+};
+
+// A presenter that only writes down what it was asked to do, for the core's own tests.
+class RecordingPresenter final : public core::Presenter {
+public:
+    // "show Form3", "hide Form1", "destroy Form1", ... in order.
+    std::vector<std::string> windowLog;
+    int stateChanges = 0;
+
+    void showWindow(core::Window& window) override;
+    void hideWindow(core::Window& window) override;
+    void destroyWindow(core::Window& window) override;
+    void stateChanged() override { ++stateChanges; }
 };
 
 std::string windowName(const core::Window& window);

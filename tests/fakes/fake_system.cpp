@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: MIT
-#include "fake_platform.h"
+#include "fake_system.h"
 
 #include <limits>
 
 namespace veltrask::testing {
 
-class FakePlatform::FakeTimer final : public core::Timer {
+class FakeSystem::FakeTimer final : public core::Timer {
 public:
-    FakeTimer(FakePlatform& platform, std::uint64_t id, std::shared_ptr<Entry> entry)
-        : platform_(platform), id_(id), entry_(std::move(entry)) {}
-    ~FakeTimer() override { platform_.timers_.erase(id_); }
+    FakeTimer(FakeSystem& system, std::uint64_t id, std::shared_ptr<Entry> entry)
+        : system_(system), id_(id), entry_(std::move(entry)) {}
+    ~FakeTimer() override { system_.timers_.erase(id_); }
     void start(int delayMs) override {
-        entry_->dueMs = platform_.nowMs_ + delayMs;
-        entry_->sequence = platform_.nextSequence_++;
+        entry_->dueMs = system_.nowMs_ + delayMs;
+        entry_->sequence = system_.nextSequence_++;
     }
     void stop() override { entry_->dueMs = -1; }
 
 private:
-    FakePlatform& platform_;
+    FakeSystem& system_;
     std::uint64_t id_;
     std::shared_ptr<Entry> entry_;
 };
@@ -34,7 +34,7 @@ std::string windowName(const core::Window& window) {
     return "?";
 }
 
-void FakePlatform::advance(std::int64_t ms) {
+void FakeSystem::advance(std::int64_t ms) {
     const std::int64_t target = nowMs_ + ms;
     for (;;) {
         std::shared_ptr<Entry> next;
@@ -60,7 +60,7 @@ void FakePlatform::advance(std::int64_t ms) {
     }
 }
 
-void FakePlatform::delayTimers(std::int64_t ms) {
+void FakeSystem::delayTimers(std::int64_t ms) {
     for (auto& [id, entry] : timers_) {
         if (entry->dueMs >= 0) {
             entry->dueMs += ms;
@@ -68,7 +68,7 @@ void FakePlatform::delayTimers(std::int64_t ms) {
     }
 }
 
-std::size_t FakePlatform::armedTimers() const {
+std::size_t FakeSystem::armedTimers() const {
     std::size_t count = 0;
     for (const auto& [id, entry] : timers_) {
         count += entry->dueMs >= 0 ? 1 : 0;
@@ -76,7 +76,7 @@ std::size_t FakePlatform::armedTimers() const {
     return count;
 }
 
-std::int64_t FakePlatform::nextDueMs() const {
+std::int64_t FakeSystem::nextDueMs() const {
     std::int64_t next = -1;
     for (const auto& [id, entry] : timers_) {
         if (entry->dueMs >= 0 && (next < 0 || entry->dueMs < next)) {
@@ -86,13 +86,31 @@ std::int64_t FakePlatform::nextDueMs() const {
     return next;
 }
 
-int FakePlatform::msecsSinceMidnight() {
-    constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
+namespace {
+constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
+}
+
+int FakeSystem::msecsSinceMidnight() {
+    if (realTime_ != nullptr) {
+        return realTime_->msecsSinceMidnight();
+    }
     const std::int64_t clock = nowMs_ + clockOffsetMs_;
     return static_cast<int>(((clock % kDayMs) + kDayMs) % kDayMs);
 }
 
-std::unique_ptr<core::Timer> FakePlatform::createTimer(std::function<void()> onTimeout) {
+void FakeSystem::setClock(int msecsSinceMidnight) {
+    const std::int64_t current = ((wallMs() % kDayMs) + kDayMs) % kDayMs;
+    clockOffsetMs_ += msecsSinceMidnight - current;
+}
+
+std::int64_t FakeSystem::monotonicMs() {
+    return realTime_ != nullptr ? realTime_->monotonicMs() : nowMs_;
+}
+
+std::unique_ptr<core::Timer> FakeSystem::createTimer(std::function<void()> onTimeout) {
+    if (realTime_ != nullptr) {
+        return realTime_->createTimer(std::move(onTimeout));
+    }
     auto entry = std::make_shared<Entry>();
     entry->onTimeout = std::move(onTimeout);
     const std::uint64_t id = nextId_++;
@@ -100,20 +118,25 @@ std::unique_ptr<core::Timer> FakePlatform::createTimer(std::function<void()> onT
     return std::make_unique<FakeTimer>(*this, id, entry);
 }
 
-bool FakePlatform::runCommand(std::string_view commandLine) {
+bool FakeSystem::runCommand(std::string_view commandLine) {
     commands.emplace_back(commandLine);
     return commandResult_;
 }
 
-void FakePlatform::showWindow(core::Window& window) {
+void FakeSystem::beep() {
+    ++beeps;
+    beepTimes.push_back(msecsSinceMidnight());
+}
+
+void RecordingPresenter::showWindow(core::Window& window) {
     windowLog.push_back("show " + windowName(window));
 }
 
-void FakePlatform::hideWindow(core::Window& window) {
+void RecordingPresenter::hideWindow(core::Window& window) {
     windowLog.push_back("hide " + windowName(window));
 }
 
-void FakePlatform::destroyWindow(core::Window& window) {
+void RecordingPresenter::destroyWindow(core::Window& window) {
     windowLog.push_back("destroy " + windowName(window));
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "tray.h"
+#include "armed_summary.h"
 
 #include "form1.h"
 #include "program.h"

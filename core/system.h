@@ -8,10 +8,8 @@
 
 namespace veltrask::core {
 
-class Window;
-
 // A single-shot timer owned by the core. Periodic timers re-arm themselves after each tick, so the
-// platform only has to know one kind.
+// system only has to know one kind.
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -19,11 +17,12 @@ public:
     virtual void stop() = 0;
 };
 
-// Everything the core needs from outside itself. The desktop build implements it with Qt, the tests
+// What the core needs from the operating system: time, timers, the command lines it carries out,
+// the beep and the end of the program. The desktop build answers with the real system, the tests
 // with a fake clock in virtual time.
-class Platform {
+class System {
 public:
-    virtual ~Platform() = default;
+    virtual ~System() = default;
 
     // Local wall-clock time of day, in milliseconds since midnight.
     virtual int msecsSinceMidnight() = 0;
@@ -36,14 +35,6 @@ public:
     virtual void beep() = 0;
     // Stops the program at once: no close handler runs afterwards.
     virtual void endProgram(int exitCode) = 0;
-
-    // Window operations. The core owns the windows' state; the platform only presents it.
-    virtual void showWindow(Window& window) = 0;
-    virtual void hideWindow(Window& window) = 0;
-    // The window's state is about to be destroyed: drop every reference to it.
-    virtual void destroyWindow(Window& window) = 0;
-    // Called after every event the core handled, so that the views can show the new state.
-    virtual void stateChanged() = 0;
 };
 
 }  // namespace veltrask::core

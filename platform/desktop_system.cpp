@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/system_platform.h"
+#include "platform/desktop_system.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -65,28 +65,28 @@ private:
 
 }  // namespace
 
-SystemPlatform::SystemPlatform() = default;
-SystemPlatform::~SystemPlatform() = default;
+DesktopSystem::DesktopSystem() = default;
+DesktopSystem::~DesktopSystem() = default;
 
-int SystemPlatform::msecsSinceMidnight() {
+int DesktopSystem::msecsSinceMidnight() {
     return QTime::currentTime().msecsSinceStartOfDay();
 }
 
-std::int64_t SystemPlatform::monotonicMs() {
+std::int64_t DesktopSystem::monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-std::unique_ptr<core::Timer> SystemPlatform::createTimer(std::function<void()> onTimeout) {
+std::unique_ptr<core::Timer> DesktopSystem::createTimer(std::function<void()> onTimeout) {
     return std::make_unique<QtTimer>(std::move(onTimeout));
 }
 
-bool SystemPlatform::runCommand(std::string_view commandLine) {
+bool DesktopSystem::runCommand(std::string_view commandLine) {
     return runCommandLine(commandLine);
 }
 
-void SystemPlatform::beep() {
+void DesktopSystem::beep() {
 #ifndef _WIN32
     // Connecting to the sound server takes time, so it waits for the first beep.
     if (!soundTried_) {
@@ -114,11 +114,11 @@ void SystemPlatform::beep() {
     QApplication::beep();
 }
 
-void SystemPlatform::endProgram(int exitCode) {
+void DesktopSystem::endProgram(int exitCode) {
     QCoreApplication::exit(exitCode);
 }
 
-void SystemPlatform::SoundDeleter::operator()(ca_context* context) const {
+void DesktopSystem::SoundDeleter::operator()(ca_context* context) const {
 #ifndef _WIN32
     ca_context_destroy(context);
 #else

@@ -55,6 +55,9 @@ public:
     }
     void hideWindow(core::Window& window) override { desktop.hideWindow(window); }
     void destroyWindow(core::Window& window) override { desktop.destroyWindow(window); }
+    void showFailure(const std::string& message, std::function<void()> acknowledged) override {
+        desktop.showFailure(message, std::move(acknowledged));
+    }
     void stateChanged() override {
         desktop.stateChanged();
         const core::Form1* main = program != nullptr ? program->existingForm1() : nullptr;

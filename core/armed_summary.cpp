@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "armed_summary.h"
 
+#include "actions.h"
 #include "form1.h"
 #include "program.h"
 
@@ -26,6 +27,35 @@ std::optional<std::string> armedSummary(const Program& program) {
         return std::nullopt;
     }
     return summary;
+}
+
+namespace {
+
+bool targetComplete(const Form1& form) {
+    return !form.text1.text.empty() && !form.text2.text.empty() && !form.text3.text.empty();
+}
+
+bool countdownRunning(const Form1& form) {
+    return form.timer2.enabled() && !form.label13.text.empty();
+}
+
+}  // namespace
+
+bool systemActionArmed(const Program& program) {
+    if (program.existingForm3() != nullptr) {
+        return true;
+    }
+    const Form1* form = program.existingForm1();
+    return form != nullptr && commandFor(form->combo1.text).has_value() &&
+           (countdownRunning(*form) || targetComplete(*form));
+}
+
+std::string awakeReason(const Form1& form) {
+    if (countdownRunning(form)) {
+        return "倒计时 " + form.label13.text + " 秒后" + form.combo1.text;
+    }
+    return "将在 " + form.text1.text + ":" + form.text2.text + ":" + form.text3.text + " " +
+           form.combo1.text;
 }
 
 }  // namespace veltrask::core

@@ -14,4 +14,14 @@ class Program;
 // stands in for the hidden window exactly while this has a value.
 std::optional<std::string> armedSummary(const Program& program);
 
+class Form1;
+
+// Whether a shutdown, restart or log-off is on its way: armed in the main window, by a complete
+// clock-time target or a running countdown, or counting down in the confirmation window.
+bool systemActionArmed(const Program& program);
+
+// The armed system action in words, for the desktop to show as the reason it stays awake:
+// "将在 23:00:00 关闭计算机", "倒计时 150 秒后重新启动".
+std::string awakeReason(const Form1& form);
+
 }  // namespace veltrask::core

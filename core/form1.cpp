@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "armed_summary.h"
 #include "numbers.h"
 #include "program.h"
 #include "time_text.h"
@@ -56,7 +57,7 @@ bool filled(const Control& field) {
 Form1::Form1(Program& program)
     : Window(program, WindowKind::Form1, std::string(kMainCaption)),
       timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::SteadySecond, [this] { timer2Tick(); }) {
+      timer2(program, "Timer2", TimerControl::Pacing::RealSeconds, [this] { timer2Tick(); }) {
     setControls({&label1,  &text1,   &label2,   &label3,  &text2,  &label4,  &text3,
                  &label5,  &label6,  &command1, &label8,  &text4,  &label9,  &combo1,
                  &option1, &option2, &text5,    &label10, &text6,  &label11, &text7,
@@ -166,6 +167,13 @@ void Form1::timer2Tick() {
 }
 
 void Form1::command1Click() {
+    arm();
+    if (systemActionArmed(program())) {
+        program().holdAwake(awakeReason(*this));
+    }
+}
+
+void Form1::arm() {
     if (text4.text.empty()) {
         setText(text4, std::string(kDefaultLeadTime));
     }
@@ -272,7 +280,7 @@ void Form1::combo1Click() {
 
 void Form1::label14Click() {
     // An address that cannot be opened changes nothing.
-    program().system().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite));
+    program().system().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite), {});
 }
 
 void Form1::text8GotFocus() {

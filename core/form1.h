@@ -93,6 +93,9 @@ protected:
     void stopTimers() override;
 
 private:
+    // What the confirm button does to the schedule: pads and checks the fields, hides the window
+    // and starts a countdown.
+    void arm();
     void clockTimeCheck(int nowSeconds);
     void countdownCheck();
     bool targetMatches(int secondOfDay) const;

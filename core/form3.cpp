@@ -73,10 +73,11 @@ void Form3::timer2Tick() {
 
 void Form3::carryOut() {
     Program& program = this->program();
-    const std::optional<std::string_view> command = commandFor(command1.text);
-    const bool carriedOut = command && program.system().runCommand(*command);
-    // A refused or failed action is not reported as success.
-    program.endProgram(!command || carriedOut ? 0 : 1);
+    if (const std::optional<std::string_view> command = commandFor(command1.text)) {
+        program.carryOut(command1.text, *command);
+    } else {
+        program.endProgram(0);
+    }
 }
 
 void Form3::command1Click() {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
+#include <string>
+
 namespace veltrask::core {
 
 class Window;
@@ -17,6 +20,9 @@ public:
     virtual void destroyWindow(Window& window) = 0;
     // Called after every event the core handled, so that the views can show the new state.
     virtual void stateChanged() = 0;
+    // Tells the user, in a window of the program's own, that something it promised could not be
+    // done; acknowledged runs once the user has closed it.
+    virtual void showFailure(const std::string& message, std::function<void()> acknowledged) = 0;
 };
 
 }  // namespace veltrask::core

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "armed_summary.h"
 #include "form1.h"
 #include "form3.h"
 #include "form4.h"
@@ -112,7 +113,73 @@ void Program::endProgram(int exitCode) {
             window->stopTimers();
         }
     }
+    releaseAwake();
     system_.endProgram(exitCode);
+}
+
+void Program::discardWindows() {
+    auto discard = [this](auto& slot) {
+        if (!slot) {
+            return;
+        }
+        Window& window = *slot;
+        window.stopTimers();
+        window.visible_ = false;
+        presenter_.destroyWindow(window);
+        closed_.push_back(std::move(slot));
+    };
+    discard(form1_);
+    discard(form3_);
+    discard(form4_);
+}
+
+void Program::carryOut(std::string_view actionName, std::string_view commandLine) {
+    if (ended_ || carryingOut_) {
+        return;
+    }
+    carryingOut_ = true;
+    // Held any longer, the computer's own sleep inhibitor could hold up the shutdown it asks for.
+    releaseAwake();
+    discardWindows();
+    const std::string failure = "无法" + std::string(actionName) + "：";
+    system_.runCommand(commandLine, [this, failure](const CommandOutcome& outcome) {
+        if (ended_) {
+            return;
+        }
+        if (outcome.carriedOut) {
+            endProgram(0);
+            return;
+        }
+        presenter_.showFailure(failure + outcome.reason, [this] { endProgram(1); });
+    });
+}
+
+void Program::holdAwake(const std::string& reason) {
+    if (ended_) {
+        return;
+    }
+    holdingAwake_ = true;
+    system_.holdAwake(reason);
+}
+
+void Program::releaseAwake() {
+    if (holdingAwake_) {
+        holdingAwake_ = false;
+        system_.releaseAwake();
+    }
+}
+
+void Program::activate() {
+    if (ended_ || carryingOut_) {
+        return;
+    }
+    if (form3_) {
+        show(*form3_);
+    } else if (form4_) {
+        show(*form4_);
+    } else {
+        showForm1();
+    }
 }
 
 void Program::addSecondTimer(TimerControl& timer) {
@@ -153,6 +220,10 @@ void Program::onSecond() {
             if (timer->pacing_ == TimerControl::Pacing::SteadySecond && timer->due(now)) {
                 timer->tick();
             }
+            // Every second that passed counts, those the computer slept through included.
+            while (timer->pacing_ == TimerControl::Pacing::RealSeconds && timer->due(now)) {
+                timer->tick();
+            }
         }
         for (TimerControl* timer : timers) {
             if (timer->pacing_ == TimerControl::Pacing::EverySecond) {
@@ -172,7 +243,10 @@ void Program::finishEvent() {
     if (ended_) {
         return;
     }
-    if (!form1_ && !form3_ && !form4_) {
+    if (holdingAwake_ && !systemActionArmed(*this)) {
+        releaseAwake();
+    }
+    if (!form1_ && !form3_ && !form4_ && !carryingOut_) {
         endProgram(0);
         return;
     }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,21 @@ public:
     void endProgram(int exitCode);
     bool hasEnded() const { return ended_; }
 
+    // Carries out a system action. Every window goes at once, without its close handler, and the
+    // program lives on without one until the desktop has answered; then it ends, after telling
+    // the user in a window of its own when the action could not be carried out.
+    void carryOut(std::string_view actionName, std::string_view commandLine);
+    bool isCarryingOut() const { return carryingOut_; }
+
+    // Keeps the computer awake for an armed system action. Released as soon as no system action
+    // is armed any more (carried out, cancelled, disarmed), and at the end of the program.
+    void holdAwake(const std::string& reason);
+    bool holdsAwake() const { return holdingAwake_; }
+
+    // Another launch of the program asked for this one: whatever window it shows comes to the
+    // front, or the hidden main window is shown, as the tray icon does.
+    void activate();
+
     std::string currentTimeText() const;
 
     // The once-a-second timers of every window, run from one system timer.
@@ -77,6 +93,8 @@ private:
     Form& create(std::unique_ptr<Form>& slot);
     void finishEvent();
     void onSecond();
+    void releaseAwake();
+    void discardWindows();
     std::unique_ptr<Window> take(Window& window);
 
     System& system_;
@@ -92,6 +110,8 @@ private:
     std::vector<std::unique_ptr<Window>> closed_;
     int depth_ = 0;
     bool ended_ = false;
+    bool carryingOut_ = false;
+    bool holdingAwake_ = false;
 };
 
 }  // namespace veltrask::core

@@ -32,7 +32,7 @@ void TimerControl::setEnabled(bool enabled) {
         return;
     }
     enabled_ = enabled;
-    if (pacing_ == Pacing::SteadySecond && enabled_) {
+    if ((pacing_ == Pacing::SteadySecond || pacing_ == Pacing::RealSeconds) && enabled_) {
         nextDueMs_ = program_.system().monotonicMs() + 1000;
     }
     if (pacing_ != Pacing::Immediately) {
@@ -55,8 +55,9 @@ void TimerControl::tick() {
     if (!enabled_) {
         return;
     }
-    if (pacing_ == Pacing::SteadySecond) {
-        // Late ticks are not caught up: a second missed lengthens the countdown, as with any timer.
+    if (pacing_ == Pacing::SteadySecond || pacing_ == Pacing::RealSeconds) {
+        // A steady timer does not catch up late ticks: a second missed lengthens its count. The
+        // program catches up a real-seconds timer by ticking it again while it is still due.
         nextDueMs_ += 1000;
     }
     if (pacing_ == Pacing::Immediately) {

@@ -61,6 +61,10 @@ public:
         // the monotonic clock: a countdown that a late tick or a wall clock being set can neither
         // shorten nor skip. Within one tick these run before the clocks.
         SteadySecond,
+        // Like SteadySecond, but once for every whole second of real time that passed, measured
+        // on a clock that goes on while the computer sleeps: a countdown of so many seconds of
+        // the user's time, which a late tick or a suspended computer cannot lengthen.
+        RealSeconds,
         // Once, as soon as the current event has finished.
         Immediately,
     };

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <ctime>
 
 #include <algorithm>
 
@@ -73,6 +74,14 @@ int DesktopSystem::msecsSinceMidnight() {
 }
 
 std::int64_t DesktopSystem::monotonicMs() {
+#ifdef CLOCK_BOOTTIME
+    // Unlike the steady clock, it goes on while the computer sleeps: a countdown of two hours
+    // ends two hours later, whatever happened in between.
+    timespec now{};
+    if (clock_gettime(CLOCK_BOOTTIME, &now) == 0) {
+        return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
+    }
+#endif
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -82,9 +91,17 @@ std::unique_ptr<core::Timer> DesktopSystem::createTimer(std::function<void()> on
     return std::make_unique<QtTimer>(std::move(onTimeout));
 }
 
-bool DesktopSystem::runCommand(std::string_view commandLine) {
-    return runCommandLine(commandLine);
+void DesktopSystem::runCommand(std::string_view commandLine,
+                               std::function<void(const core::CommandOutcome&)> done) {
+    const bool carriedOut = runCommandLine(commandLine);
+    if (done) {
+        done(core::CommandOutcome{carriedOut, carriedOut ? "" : "没有一种方式成功。"});
+    }
 }
+
+void DesktopSystem::holdAwake(std::string_view) {}
+
+void DesktopSystem::releaseAwake() {}
 
 void DesktopSystem::beep() {
 #ifndef _WIN32

@@ -23,7 +23,10 @@ public:
     int msecsSinceMidnight() override;
     std::int64_t monotonicMs() override;
     std::unique_ptr<core::Timer> createTimer(std::function<void()> onTimeout) override;
-    bool runCommand(std::string_view commandLine) override;
+    void runCommand(std::string_view commandLine,
+                    std::function<void(const core::CommandOutcome&)> done) override;
+    void holdAwake(std::string_view reason) override;
+    void releaseAwake() override;
     void beep() override;
     void endProgram(int exitCode) override;
 

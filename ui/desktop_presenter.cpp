@@ -2,11 +2,13 @@
 #include "desktop_presenter.h"
 
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
 #include <vector>
 
+#include "appearance.h"
 #include "core/form1.h"
 #include "core/form3.h"
 #include "core/form4.h"
@@ -128,6 +130,25 @@ void DesktopPresenter::stateChanged() {
     if (program_ != nullptr) {
         tray_.refresh(*program_);
     }
+}
+
+void DesktopPresenter::showFailure(const std::string& message, std::function<void()> acknowledged) {
+    // Its own window, not a dialog of a window that is gone: by now the program shows nothing
+    // else, and the user must see why the computer is still on.
+    auto* box =
+        new QMessageBox(QMessageBox::Critical,
+                        QString::fromUtf8(core::kMainCaption.data(),
+                                          static_cast<qsizetype>(core::kMainCaption.size())),
+                        QString::fromStdString(message), QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("FailureMessage"));
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowIcon(applicationIcon());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [acknowledged = std::move(acknowledged)] { acknowledged(); });
+    box->show();
+    box->raise();
+    box->activateWindow();
 }
 
 void DesktopPresenter::syncAll() {

@@ -28,6 +28,7 @@ public:
     void hideWindow(core::Window& window) override;
     void destroyWindow(core::Window& window) override;
     void stateChanged() override;
+    void showFailure(const std::string& message, std::function<void()> acknowledged) override;
 
     // The view presenting a core window, or null while it has none.
     WindowView* viewOf(const core::Window& window) const;

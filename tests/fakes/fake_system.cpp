@@ -104,7 +104,7 @@ void FakeSystem::setClock(int msecsSinceMidnight) {
 }
 
 std::int64_t FakeSystem::monotonicMs() {
-    return realTime_ != nullptr ? realTime_->monotonicMs() : nowMs_;
+    return realTime_ != nullptr ? realTime_->monotonicMs() : nowMs_ + sleptMs_;
 }
 
 std::unique_ptr<core::Timer> FakeSystem::createTimer(std::function<void()> onTimeout) {
@@ -118,9 +118,20 @@ std::unique_ptr<core::Timer> FakeSystem::createTimer(std::function<void()> onTim
     return std::make_unique<FakeTimer>(*this, id, entry);
 }
 
-bool FakeSystem::runCommand(std::string_view commandLine) {
+void FakeSystem::runCommand(std::string_view commandLine,
+                            std::function<void(const core::CommandOutcome&)> done) {
     commands.emplace_back(commandLine);
-    return commandResult_;
+    if (done) {
+        done(commandOutcome_);
+    }
+}
+
+void FakeSystem::holdAwake(std::string_view reason) {
+    awakeLog.push_back("hold " + std::string(reason));
+}
+
+void FakeSystem::releaseAwake() {
+    awakeLog.emplace_back("release");
 }
 
 void FakeSystem::beep() {
@@ -130,6 +141,12 @@ void FakeSystem::beep() {
 
 void RecordingPresenter::showWindow(core::Window& window) {
     windowLog.push_back("show " + windowName(window));
+}
+
+void RecordingPresenter::showFailure(const std::string& message,
+                                     std::function<void()> acknowledged) {
+    failures.push_back(message);
+    acknowledgeFailure = std::move(acknowledged);
 }
 
 void RecordingPresenter::hideWindow(core::Window& window) {

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
 
+#include <string>
+#include <utility>
+
 #include "core/program.h"
 #include "platform/desktop_system.h"
+#include "platform/single_instance.h"
 #include "ui/appearance.h"
 #include "ui/desktop_presenter.h"
 
@@ -26,6 +30,16 @@ int main(int argc, char* argv[]) {
     veltrask::platform::DesktopSystem system;
     veltrask::ui::DesktopPresenter presenter;
     veltrask::core::Program program(system, presenter);
+
+    // One instance in a session: a later launch brings this one forward and ends, so that a
+    // hidden schedule can always be found again.
+    veltrask::platform::SingleInstance instance([&](std::string token) {
+        presenter.setActivationToken(std::move(token));
+        program.dispatch([&program] { program.activate(); });
+    });
+    if (instance.claim() == veltrask::platform::Launch::HandedOver) {
+        return 0;
+    }
     program.start();
     return QApplication::exec();
 }

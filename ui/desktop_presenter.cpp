@@ -87,6 +87,12 @@ void DesktopPresenter::showWindow(core::Window& window) {
     if (!created) {
         view->raise();  // a new window comes up on top anyway
     }
+    if (!activationToken_.empty()) {
+        // Wayland's activation takes the token from here, once, when the window asks to be
+        // activated; without it a compositor may only mark the window as wanting attention.
+        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(activationToken_));
+        activationToken_.clear();
+    }
     view->activateWindow();
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <map>
+#include <string>
+#include <utility>
 
 #include "core/presenter.h"
 #include "tray.h"
@@ -30,6 +32,10 @@ public:
     void stateChanged() override;
     void showFailure(const std::string& message, std::function<void()> acknowledged) override;
 
+    // The token another launch brought from its launcher, so that the desktop lets the window it
+    // asked for come to the front. Spent on the next window shown.
+    void setActivationToken(std::string token) { activationToken_ = std::move(token); }
+
     // The view presenting a core window, or null while it has none.
     WindowView* viewOf(const core::Window& window) const;
     const Tray& tray() const { return tray_; }
@@ -43,6 +49,7 @@ private:
     core::Program* program_ = nullptr;  // known from the first window shown
     std::map<const core::Window*, QPointer<WindowView>> views_;
     Tray tray_;
+    std::string activationToken_;
     std::size_t passes_ = 0;
     bool syncing_ = false;
     bool syncAgain_ = false;

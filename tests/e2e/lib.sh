@@ -26,6 +26,8 @@ e2e_started_ns=""
 # More NAME=value settings for the program's environment; set before e2e_begin.
 E2E_ENV=()
 e2e_watchdog_pid=""
+# Helpers started for the test (a private message bus, a notification area), stopped at the end.
+e2e_helper_pids=()
 
 e2e_cleanup() {
     local status=$?
@@ -36,6 +38,10 @@ e2e_cleanup() {
     if [[ -n $e2e_program_pid ]] && kill -0 "$e2e_program_pid" 2>/dev/null; then
         kill -KILL "$e2e_program_pid" 2>/dev/null || true
     fi
+    local pid
+    for pid in "${e2e_helper_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
     if [[ -n $e2e_xvfb_pid ]]; then
         kill "$e2e_xvfb_pid" 2>/dev/null || true
         wait "$e2e_xvfb_pid" 2>/dev/null || true
@@ -118,7 +124,7 @@ e2e_sandbox() {
         XDG_CURRENT_DESKTOP=X-Test
         QT_QPA_PLATFORM=xcb
         LANG=C.UTF-8
-        DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/no-session-bus"
+        DBUS_SESSION_BUS_ADDRESS="${E2E_SESSION_BUS:-unix:path=$E2E_WORK/no-session-bus}"
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
     )
     mkdir -p "$E2E_WORK/home"
@@ -192,6 +198,37 @@ e2e_expect_in_tick_after_target() {
     e2e_step "the $what came $seen ms after the start (the target second ends at 11000 ms)"
     ((seen >= 11000)) || e2e_fail "the $what came early, $seen ms after the start"
     ((seen <= 12500)) || e2e_fail "the $what came late, $seen ms after the start"
+}
+
+# Starts a session bus of the test's own, which the program then gets as its session bus
+# (E2E_SESSION_BUS). It activates no services: nothing is on it but what the test puts there.
+e2e_start_session_bus() {
+    local config=$E2E_WORK/session-bus.conf
+    cat >"$config" <<CONFIG
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$E2E_WORK/session-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONFIG
+    dbus-daemon --config-file="$config" --nofork --nopidfile --print-address=3 \
+        3>"$E2E_WORK/session-bus.address" 2>"$E2E_WORK/session-bus.log" &
+    e2e_helper_pids+=($!)
+    local i
+    for i in $(seq 50); do
+        [[ -s $E2E_WORK/session-bus.address ]] && break
+        sleep 0.1
+    done
+    [[ -s $E2E_WORK/session-bus.address ]] \
+        || e2e_fail "the test's session bus did not start: $(cat "$E2E_WORK/session-bus.log")"
+    E2E_SESSION_BUS=$(head -n1 "$E2E_WORK/session-bus.address")
 }
 
 e2e_begin() {

@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -147,6 +148,7 @@ void DesktopPresenter::showFailure(const std::string& message, std::function<voi
                                           static_cast<qsizetype>(core::kMainCaption.size())),
                         QString::fromStdString(message), QMessageBox::Ok);
     box->setObjectName(QStringLiteral("FailureMessage"));
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box->setTextFormat(Qt::PlainText);
     box->setWindowIcon(applicationIcon());
     box->setAttribute(Qt::WA_DeleteOnClose);

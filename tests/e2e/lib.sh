@@ -125,7 +125,7 @@ e2e_sandbox() {
         QT_QPA_PLATFORM=xcb
         LANG=C.UTF-8
         DBUS_SESSION_BUS_ADDRESS="${E2E_SESSION_BUS:-unix:path=$E2E_WORK/no-session-bus}"
-        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
+        DBUS_SYSTEM_BUS_ADDRESS="${E2E_SYSTEM_BUS:-unix:path=$E2E_WORK/no-system-bus}"
     )
     mkdir -p "$E2E_WORK/home"
     mkdir -m 700 -p "$E2E_WORK/runtime"
@@ -200,16 +200,17 @@ e2e_expect_in_tick_after_target() {
     ((seen <= 12500)) || e2e_fail "the $what came late, $seen ms after the start"
 }
 
-# Starts a session bus of the test's own, which the program then gets as its session bus
-# (E2E_SESSION_BUS). It activates no services: nothing is on it but what the test puts there.
-e2e_start_session_bus() {
-    local config=$E2E_WORK/session-bus.conf
+# Starts a message bus of the test's own, session or system, which the program then gets in
+# place of the machine's (E2E_SESSION_BUS, E2E_SYSTEM_BUS). It activates no services: nothing is
+# on it but what the test puts there.
+e2e_start_bus() {
+    local kind=$1 config=$E2E_WORK/$1-bus.conf
     cat >"$config" <<CONFIG
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
-  <listen>unix:path=$E2E_WORK/session-bus</listen>
+  <type>$kind</type>
+  <listen>unix:path=$E2E_WORK/$kind-bus</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -219,16 +220,20 @@ e2e_start_session_bus() {
 </busconfig>
 CONFIG
     dbus-daemon --config-file="$config" --nofork --nopidfile --print-address=3 \
-        3>"$E2E_WORK/session-bus.address" 2>"$E2E_WORK/session-bus.log" &
+        3>"$E2E_WORK/$kind-bus.address" 2>"$E2E_WORK/$kind-bus.log" &
     e2e_helper_pids+=($!)
     local i
     for i in $(seq 50); do
-        [[ -s $E2E_WORK/session-bus.address ]] && break
+        [[ -s $E2E_WORK/$kind-bus.address ]] && break
         sleep 0.1
     done
-    [[ -s $E2E_WORK/session-bus.address ]] \
-        || e2e_fail "the test's session bus did not start: $(cat "$E2E_WORK/session-bus.log")"
-    E2E_SESSION_BUS=$(head -n1 "$E2E_WORK/session-bus.address")
+    [[ -s $E2E_WORK/$kind-bus.address ]] \
+        || e2e_fail "the test's $kind bus did not start: $(cat "$E2E_WORK/$kind-bus.log")"
+    if [[ $kind == session ]]; then
+        E2E_SESSION_BUS=$(head -n1 "$E2E_WORK/$kind-bus.address")
+    else
+        E2E_SYSTEM_BUS=$(head -n1 "$E2E_WORK/$kind-bus.address")
+    fi
 }
 
 e2e_begin() {

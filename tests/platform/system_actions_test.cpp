@@ -119,9 +119,6 @@ private slots:
         QTest::newRow("Unity logs off without asking")
             << "Unity:Unity7:ubuntu" << logOff << QStringList{} << QStringList{"gnome Logout(u 1)"}
             << true;
-        QTest::newRow("two matching names in lower case ask once")
-            << "budgie:pantheon" << shutDown << QStringList{}
-            << QStringList{"gnome RequestShutdown()"} << true;
         QTest::newRow("Plasma shuts down") << "KDE" << shutDown << QStringList{}
                                            << QStringList{"plasma logoutAndShutdown()"} << true;
         QTest::newRow("Plasma restarts")
@@ -151,15 +148,6 @@ private slots:
         QTest::newRow("no desktop ends the program's own session")
             << "" << logOff << QStringList{}
             << QStringList{"logind GetSessionByPID(u PID)", "session Terminate()"} << true;
-        QTest::newRow("GNOME refuses, logind powers off")
-            << "GNOME" << shutDown
-            << QStringList{"gnome.RequestShutdown=org.gnome.SessionManager.NotInRunning:not yet"}
-            << QStringList{"gnome RequestShutdown()", "logind PowerOff(b true)"} << true;
-        QTest::newRow("Xfce refuses, logind ends the session")
-            << "XFCE" << logOff << QStringList{"xfce.Logout=org.freedesktop.DBus.Error.Failed:no"}
-            << QStringList{"xfce Logout(b false, b true)", "logind GetSessionByPID(u PID)",
-                           "session Terminate()"}
-            << true;
         QTest::newRow("a process outside any session ends the caller's session")
             << "" << logOff
             << QStringList{"logind.GetSessionByPID=org.freedesktop.login1.NoSessionForPID:none"}

@@ -10,8 +10,14 @@
 #include <ctime>
 
 #include <algorithm>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <variant>
 
 #include "platform/command_runner.h"
+#include "platform/idle_inhibitor.h"
+#include "platform/system_actions.h"
 
 #ifndef _WIN32
 #include <canberra.h>
@@ -93,15 +99,45 @@ std::unique_ptr<core::Timer> DesktopSystem::createTimer(std::function<void()> on
 
 void DesktopSystem::runCommand(std::string_view commandLine,
                                std::function<void(const core::CommandOutcome&)> done) {
-    const bool carriedOut = runCommandLine(commandLine);
-    if (done) {
-        done(core::CommandOutcome{carriedOut, carriedOut ? "" : "没有一种方式成功。"});
+    const auto finish = [&done](core::CommandOutcome outcome) {
+        if (done) {
+            done(outcome);
+        }
+    };
+    const std::optional<Command> command = parseCommandLine(commandLine);
+    if (!command) {
+        finish({false, "这不是本程序的命令。"});
+        return;
     }
+    if (const auto* open = std::get_if<OpenAddress>(&*command)) {
+        finish({openAddress(open->address), {}});
+        return;
+    }
+    carryOutAction(std::get<SystemAction>(*command), Session::current(),
+                   [done = std::move(done)](const Outcome& outcome) {
+                       if (!outcome.carriedOut) {
+                           std::cerr << "veltrask: " << outcome.report << '\n';
+                       }
+                       if (done) {
+                           done({outcome.carriedOut,
+                                 outcome.lastError.empty() ? outcome.report : outcome.lastError});
+                       }
+                   });
 }
 
-void DesktopSystem::holdAwake(std::string_view) {}
+void DesktopSystem::holdAwake(std::string_view reason) {
+    // Made when first needed: a program that never arms a system action never asks the desktop.
+    if (!inhibitor_) {
+        inhibitor_ = std::make_unique<IdleInhibitor>();
+    }
+    inhibitor_->hold(std::string(reason));
+}
 
-void DesktopSystem::releaseAwake() {}
+void DesktopSystem::releaseAwake() {
+    if (inhibitor_) {
+        inhibitor_->release();
+    }
+}
 
 void DesktopSystem::beep() {
 #ifndef _WIN32

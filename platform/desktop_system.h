@@ -11,6 +11,8 @@ struct ca_context;
 
 namespace veltrask::platform {
 
+class IdleInhibitor;
+
 // The operating system and the desktop as the core sees them: clock, timers, sound, the system
 // actions and the end of the program.
 class DesktopSystem final : public core::System {
@@ -34,6 +36,7 @@ private:
     struct SoundDeleter {
         void operator()(ca_context* context) const;
     };
+    std::unique_ptr<IdleInhibitor> inhibitor_;
     std::unique_ptr<ca_context, SoundDeleter> sound_;
     bool soundTried_ = false;
 };

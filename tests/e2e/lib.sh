@@ -4,6 +4,7 @@
 # as its arguments, gets its own X server, and starts the program with a PATH that names only
 # stand-ins: whatever the program tries to start is recorded, nothing real is ever reached.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../fakes/private_buses.sh"
 
 E2E_PROGRAM=$1
 E2E_CLOSE_WINDOW=$2
@@ -46,6 +47,7 @@ e2e_cleanup() {
         kill "$e2e_xvfb_pid" 2>/dev/null || true
         wait "$e2e_xvfb_pid" 2>/dev/null || true
     fi
+    private_buses_stop
     rm -rf "$E2E_WORK"
     exit "$status"
 }
@@ -100,6 +102,13 @@ STUB
     done
 }
 
+# Private buses with a stand-in for logind, whose calls e2e_recorded reports as "logind METHOD ARGS".
+e2e_start_buses() {
+    private_buses_start "$E2E_WORK/buses" || e2e_fail "the private buses did not start"
+    private_buses_mock system org.freedesktop.login1 "$E2E_WORK/logind.log" -t logind \
+        || e2e_fail "logind's stand-in did not start"
+}
+
 e2e_start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E_WORK/display" \
         2>"$E2E_WORK/xvfb.log" &
@@ -114,8 +123,9 @@ e2e_start_xvfb() {
 }
 
 # The whole environment the program under test gets: stand-ins on PATH, an unknown desktop so that
-# logind's ways are the ones tried, and no message bus at all, so that nothing can reach a session
-# manager behind the stand-ins' back. Fills the array E2E_SANDBOX; DISPLAY is added by the caller.
+# logind's ways are the ones tried, and private message buses (once e2e_start_buses has run; none
+# at all before), so that only stand-ins are ever reached. Fills the array E2E_SANDBOX; DISPLAY is
+# added by the caller.
 e2e_sandbox() {
     E2E_SANDBOX=(
         HOME="$E2E_WORK/home"
@@ -124,8 +134,8 @@ e2e_sandbox() {
         XDG_CURRENT_DESKTOP=X-Test
         QT_QPA_PLATFORM=xcb
         LANG=C.UTF-8
-        DBUS_SESSION_BUS_ADDRESS="${E2E_SESSION_BUS:-unix:path=$E2E_WORK/no-session-bus}"
-        DBUS_SYSTEM_BUS_ADDRESS="${E2E_SYSTEM_BUS:-unix:path=$E2E_WORK/no-system-bus}"
+        DBUS_SESSION_BUS_ADDRESS="${PRIVATE_SESSION_BUS:-unix:path=$E2E_WORK/no-session-bus}"
+        DBUS_SYSTEM_BUS_ADDRESS="${PRIVATE_SYSTEM_BUS:-unix:path=$E2E_WORK/no-system-bus}"
     )
     mkdir -p "$E2E_WORK/home"
     mkdir -m 700 -p "$E2E_WORK/runtime"
@@ -200,44 +210,9 @@ e2e_expect_in_tick_after_target() {
     ((seen <= 12500)) || e2e_fail "the $what came late, $seen ms after the start"
 }
 
-# Starts a message bus of the test's own, session or system, which the program then gets in
-# place of the machine's (E2E_SESSION_BUS, E2E_SYSTEM_BUS). It activates no services: nothing is
-# on it but what the test puts there.
-e2e_start_bus() {
-    local kind=$1 config=$E2E_WORK/$1-bus.conf
-    cat >"$config" <<CONFIG
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>$kind</type>
-  <listen>unix:path=$E2E_WORK/$kind-bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONFIG
-    dbus-daemon --config-file="$config" --nofork --nopidfile --print-address=3 \
-        3>"$E2E_WORK/$kind-bus.address" 2>"$E2E_WORK/$kind-bus.log" &
-    e2e_helper_pids+=($!)
-    local i
-    for i in $(seq 50); do
-        [[ -s $E2E_WORK/$kind-bus.address ]] && break
-        sleep 0.1
-    done
-    [[ -s $E2E_WORK/$kind-bus.address ]] \
-        || e2e_fail "the test's $kind bus did not start: $(cat "$E2E_WORK/$kind-bus.log")"
-    if [[ $kind == session ]]; then
-        E2E_SESSION_BUS=$(head -n1 "$E2E_WORK/$kind-bus.address")
-    else
-        E2E_SYSTEM_BUS=$(head -n1 "$E2E_WORK/$kind-bus.address")
-    fi
-}
-
 e2e_begin() {
     e2e_make_stubs
+    e2e_start_buses
     e2e_start_xvfb
     e2e_start_program
 }
@@ -349,6 +324,9 @@ e2e_expect_exit() {
 e2e_recorded() {
     sleep 1
     cat "$E2E_RECORD"
+    if [[ -f $E2E_WORK/logind.log ]]; then
+        sed -E 's/^[0-9.]+ /logind /' "$E2E_WORK/logind.log"
+    fi
 }
 
 e2e_pass() {

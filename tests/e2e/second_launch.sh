@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_make_stubs
 e2e_start_xvfb
-e2e_start_bus session
+e2e_start_buses
 e2e_start_program
 main=$(e2e_wait_window "$MAIN_TITLE")
 

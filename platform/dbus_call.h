@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDBusMessage>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+class QObject;
+
+namespace veltrask::platform {
+
+enum class Bus { Session, System };
+
+// Sends `message` on `bus`, connecting to the bus on first use, and hands the reply, or an error
+// message when the call failed, was not answered within `bound` or the bus cannot be reached, to
+// `answered` on the event thread, never before this function returns. Nothing is delivered once
+// `context` is gone.
+void callAsync(Bus bus, const QDBusMessage& message, std::chrono::milliseconds bound,
+               QObject* context, std::function<void(const QDBusMessage& reply)> answered);
+
+// Sends `message` and lets it go: for releases, whose answers change nothing.
+void sendWithoutReply(Bus bus, const QDBusMessage& message);
+
+// "interface.Method" of a call, for reports.
+std::string describeCall(const QDBusMessage& call);
+
+// "error.Name: message" of an error reply, for reports.
+std::string describeError(const QDBusMessage& error);
+
+}  // namespace veltrask::platform

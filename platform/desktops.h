@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace veltrask::platform {
+
+// XDG_CURRENT_DESKTOP of this process: names separated by ':', empty when unknown.
+std::string currentDesktops();
+
+// Whether any of the session's desktops is one of `names` (both ':'-separated, any case). Empty
+// `names` stands for every desktop.
+bool desktopIsOneOf(std::string_view names, std::string_view sessionDesktops);
+
+}  // namespace veltrask::platform

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: MIT
+#include "platform/idle_inhibitor.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <array>
+#include <iostream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/dbus_call.h"
+#include "platform/desktops.h"
+
+namespace veltrask::platform {
+
+namespace {
+
+enum class Way { GnomeSessionManager, PowerManagement, Logind };
+
+struct WayRow {
+    std::string_view desktops;  // ':'-separated names; empty: any desktop
+    Way way;
+};
+
+// In the order of trying: logind holds for every desktop, but only the desktop's own inhibitor
+// shows up in its power settings.
+constexpr std::array kWayRows{
+    WayRow{"GNOME:Unity:Budgie:Pantheon", Way::GnomeSessionManager},
+    WayRow{"KDE:XFCE", Way::PowerManagement},
+    WayRow{"", Way::Logind},
+};
+
+constexpr auto kApplicationId = "org.example.Veltrask";
+constexpr auto kApplicationName = "Veltrask";
+// GNOME's inhibit flags: 4 keeps it from suspending, and nothing else. Log-off (1) must stay
+// possible, since it is one of the actions held for.
+constexpr std::uint32_t kGnomeSuspendFlag = 4;
+
+QDBusMessage gnomeCall(const char* method, const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
+                                       "org.gnome.SessionManager", method);
+    message.setArguments(arguments);
+    return message;
+}
+
+QDBusMessage powerManagementCall(const char* method, const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        "org.freedesktop.PowerManagement", "/org/freedesktop/PowerManagement/Inhibit",
+        "org.freedesktop.PowerManagement.Inhibit", method);
+    message.setArguments(arguments);
+    return message;
+}
+
+QDBusMessage inhibitCall(Way way, const QString& reason) {
+    switch (way) {
+        case Way::GnomeSessionManager:
+            return gnomeCall(
+                "Inhibit", {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
+        case Way::PowerManagement:
+            return powerManagementCall("Inhibit", {QString(kApplicationName), reason});
+        case Way::Logind: {
+            QDBusMessage message =
+                QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
+                                               "org.freedesktop.login1.Manager", "Inhibit");
+            message.setArguments({QStringLiteral("idle"), QString(kApplicationName), reason,
+                                  QStringLiteral("block")});
+            return message;
+        }
+    }
+    return {};
+}
+
+// One inhibitor, from the first request until it is let go of.
+class Claim final : public QObject {
+public:
+    Claim(std::vector<Way> ways, QString reason, IdleInhibitor::Bounds bounds)
+        : QObject(QCoreApplication::instance()),
+          ways_(std::move(ways)),
+          reason_(std::move(reason)),
+          bounds_(bounds) {}
+
+    void tryNext() {
+        if (released_) {
+            deleteLater();
+            return;
+        }
+        if (next_ == ways_.size()) {
+            std::cerr << "veltrask: could not keep the computer from suspending (tried: " << tried_
+                      << ")\n";
+            failed_ = true;
+            return;
+        }
+        const Way way = ways_[next_++];
+        const QDBusMessage message = inhibitCall(way, reason_);
+        const bool onSystemBus = way == Way::Logind;
+        callAsync(onSystemBus ? Bus::System : Bus::Session, message,
+                  onSystemBus ? bounds_.logind : bounds_.sessionManager, this,
+                  [this, way, message](const QDBusMessage& reply) {
+                      if (reply.type() == QDBusMessage::ReplyMessage) {
+                          held(way, reply.arguments().value(0));
+                          return;
+                      }
+                      tried_ += (tried_.empty() ? "" : "; ") + describeCall(message) +
+                                " failed with " + describeError(reply);
+                      tryNext();
+                  });
+    }
+
+    void release() {
+        released_ = true;
+        if (way_ || failed_) {
+            letGo();
+        }
+        // Still asking: let go of it when the answer comes.
+    }
+
+    const QString& reason() const { return reason_; }
+
+private:
+    void held(Way way, const QVariant& handle) {
+        way_ = way;
+        if (way == Way::Logind) {
+            // The inhibitor lasts as long as this descriptor stays open.
+            fileDescriptor_ = handle.value<QDBusUnixFileDescriptor>();
+        } else {
+            cookie_ = handle.toUInt();
+        }
+        if (released_) {
+            letGo();
+        }
+    }
+
+    void letGo() {
+        if (way_ == Way::GnomeSessionManager) {
+            sendWithoutReply(Bus::Session, gnomeCall("Uninhibit", {cookie_}));
+        } else if (way_ == Way::PowerManagement) {
+            sendWithoutReply(Bus::Session, powerManagementCall("UnInhibit", {cookie_}));
+        }
+        fileDescriptor_ = QDBusUnixFileDescriptor();
+        way_.reset();
+        deleteLater();
+    }
+
+    std::vector<Way> ways_;
+    QString reason_;
+    IdleInhibitor::Bounds bounds_;
+    std::size_t next_ = 0;
+    std::string tried_;
+    bool released_ = false;
+    bool failed_ = false;
+    std::optional<Way> way_;  // set while held
+    std::uint32_t cookie_ = 0;
+    QDBusUnixFileDescriptor fileDescriptor_;
+};
+
+}  // namespace
+
+struct IdleInhibitor::Current {
+    QPointer<Claim> claim;
+};
+
+IdleInhibitor::IdleInhibitor(std::string desktops, Bounds bounds)
+    : desktops_(std::move(desktops)), bounds_(bounds), current_(std::make_unique<Current>()) {}
+
+IdleInhibitor::IdleInhibitor() : IdleInhibitor(currentDesktops(), Bounds{}) {}
+
+IdleInhibitor::~IdleInhibitor() {
+    release();
+}
+
+void IdleInhibitor::hold(std::string reason) {
+    const QString shown = QString::fromStdString(reason);
+    if (current_->claim && current_->claim->reason() == shown) {
+        return;
+    }
+    release();
+    std::vector<Way> ways;
+    for (const auto& row : kWayRows) {
+        if (desktopIsOneOf(row.desktops, desktops_)) {
+            ways.push_back(row.way);
+        }
+    }
+    current_->claim = new Claim(std::move(ways), shown, bounds_);
+    current_->claim->tryNext();
+}
+
+void IdleInhibitor::release() {
+    if (current_->claim) {
+        current_->claim->release();
+        current_->claim = nullptr;
+    }
+}
+
+}  // namespace veltrask::platform

@@ -259,11 +259,9 @@ e2e_wait_gone() {
 # Clicks the middle of a control given in twips relative to the window's client area.
 e2e_click() {
     local window=$1 left=$2 top=$3 width=$4 height=$5
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    local x=$((X + (left + width / 2) / TWIPS_PER_PX))
-    local y=$((Y + (top + height / 2) / TWIPS_PER_PX))
-    xdotool mousemove --sync "$x" "$y" click 1
+    # Relative to the window itself: a window manager's frame moves it within its parent.
+    xdotool mousemove --sync --window "$window" \
+        $(((left + width / 2) / TWIPS_PER_PX)) $(((top + height / 2) / TWIPS_PER_PX)) click 1
     sleep 0.3
 }
 

@@ -26,7 +26,7 @@ timeout 10 env -i "${E2E_SANDBOX[@]}" DISPLAY="$DISPLAY" XDG_ACTIVATION_TOKEN=to
 
 e2e_step "the first one shows its main window again"
 main=$(e2e_wait_window "$MAIN_TITLE" 5)
-[[ $(xdotool search --onlyvisible --name "^${MAIN_TITLE}\$" | wc -l) == 1 ]] \
+[[ $(e2e_windows_titled "$MAIN_TITLE" | wc -l) == 1 ]] \
     || e2e_fail "more than one main window shows"
 e2e_running || e2e_fail "the first launch ended"
 [[ -z $(e2e_recorded) ]] || e2e_fail "a program was started"

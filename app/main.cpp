@@ -7,10 +7,12 @@
 #include "core/program.h"
 #include "platform/desktop_system.h"
 #include "platform/single_instance.h"
+#include "platform/window_system.h"
 #include "ui/appearance.h"
 #include "ui/desktop_presenter.h"
 
 int main(int argc, char* argv[]) {
+    veltrask::platform::preferDesktopDrawnWindows();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrask"));

@@ -6,6 +6,9 @@
 
 namespace veltrask::platform {
 
+// GNOME and the desktops built on its shell or session manager.
+inline constexpr std::string_view kGnomeFamily = "GNOME:Unity:Budgie:Pantheon";
+
 // XDG_CURRENT_DESKTOP of this process: names separated by ':', empty when unknown.
 std::string currentDesktops();
 

@@ -31,7 +31,7 @@ struct WayRow {
 // In the order of trying: logind holds for every desktop, but only the desktop's own inhibitor
 // shows up in its power settings.
 constexpr std::array kWayRows{
-    WayRow{"GNOME:Unity:Budgie:Pantheon", Way::GnomeSessionManager},
+    WayRow{kGnomeFamily, Way::GnomeSessionManager},
     WayRow{"KDE:XFCE", Way::PowerManagement},
     WayRow{"", Way::Logind},
 };

@@ -36,8 +36,6 @@ constexpr Target kLogind{true, "org.freedesktop.login1", "/org/freedesktop/login
 constexpr Target kOwnLogindSession{true, "org.freedesktop.login1", "",
                                    "org.freedesktop.login1.Session"};
 
-constexpr std::string_view kGnomeLike = "GNOME:Unity:Budgie:Pantheon";
-
 struct WayRow {
     SystemAction action;
     std::string_view desktops;  // ':'-separated names; empty: any desktop
@@ -51,9 +49,9 @@ const std::vector<WayRow>& wayRows() {
     using A = SystemAction;
     constexpr bool kInteractive = true;
     static const std::vector<WayRow> rows{
-        {A::ShutDown, kGnomeLike, kGnome, "RequestShutdown", {}},
-        {A::Restart, kGnomeLike, kGnome, "RequestReboot", {}},
-        {A::LogOff, kGnomeLike, kGnome, "Logout", {std::uint32_t{1}}},  // without asking
+        {A::ShutDown, kGnomeFamily, kGnome, "RequestShutdown", {}},
+        {A::Restart, kGnomeFamily, kGnome, "RequestReboot", {}},
+        {A::LogOff, kGnomeFamily, kGnome, "Logout", {std::uint32_t{1}}},  // without asking
         {A::ShutDown, "KDE", kPlasma, "logoutAndShutdown", {}},
         {A::Restart, "KDE", kPlasma, "logoutAndReboot", {}},
         {A::LogOff, "KDE", kPlasma, "logout", {}},

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -129,6 +130,30 @@ void UiTest::confirmationKeysCarryOut() {
     QCOMPARE(desktop_->system.commands, std::vector<std::string>{"Shutdown -s -t 00"});
     QCOMPARE(desktop_->system.endings, std::vector<int>{0});
     QVERIFY(program_->hasEnded());
+}
+
+// Every way refused: the confirmation goes, a window of the program's own tells why, and the
+// program ends with a failure status only once the user has closed it.
+void UiTest::refusedActionIsToldInAWindow() {
+    desktop_->system.setCommandOutcome({false, "Interactive authentication required."});
+    QPointer<ui::WindowView> view = openConfirmation();
+    QTest::mouseClick(view->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    flushDeletions();
+    QVERIFY(view.isNull());
+    QMessageBox* message = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("FailureMessage") && widget->isVisible()) {
+            message = qobject_cast<QMessageBox*>(widget);
+        }
+    }
+    QVERIFY(message != nullptr);
+    QCOMPARE(message->text(),
+             QStringLiteral("无法关闭计算机：Interactive authentication required."));
+    QCOMPARE(message->textFormat(), Qt::PlainText);
+    QVERIFY(desktop_->system.endings.empty());
+    QTest::mouseClick(message->button(QMessageBox::Ok), Qt::LeftButton);
+    QCOMPARE(desktop_->system.endings, std::vector<int>{1});
+    flushDeletions();
 }
 
 void UiTest::confirmationCancelBringsFreshMainWindow_data() {

@@ -62,6 +62,7 @@ private slots:
     void reminderButtonBringsMainWindowBack();
     void confirmationKeysCarryOut_data();
     void confirmationKeysCarryOut();
+    void refusedActionIsToldInAWindow();
     void confirmationCancelBringsFreshMainWindow_data();
     void confirmationCancelBringsFreshMainWindow();
     void clockTargetFiresConfirmation();

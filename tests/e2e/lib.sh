@@ -200,19 +200,34 @@ e2e_begin() {
     e2e_start_program
 }
 
+# The ids of the program's visible windows whose title is exactly TITLE. The windows are found by
+# the program's process id and their titles read from _NET_WM_NAME, which is UTF-8 whatever the
+# locale: the older WM_NAME that a search by name reads is in the program's locale, and without one
+# a Chinese title cannot be matched in it.
+e2e_windows_titled() {
+    local title=$1 window
+    [[ -n $e2e_program_pid ]] || return 0
+    for window in $(xdotool search --onlyvisible --pid "$e2e_program_pid" 2>/dev/null); do
+        if [[ $(xdotool getwindowname "$window" 2>/dev/null) == "$title" ]]; then
+            echo "$window"
+        fi
+    done
+}
+
 # Prints the id of the visible window whose title is exactly TITLE, waiting up to SECONDS.
 e2e_wait_window() {
-    local title=$1 seconds=${2:-15} window
-    window=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^${title}\$" \
-        2>/dev/null | head -n1) || true
-    [[ -n $window ]] || e2e_fail "no window \"$title\" within $seconds s"
+    local title=$1 seconds=${2:-15} deadline=$((SECONDS + ${2:-15})) window
+    until window=$(e2e_windows_titled "$title" | head -n1) && [[ -n $window ]]; do
+        ((SECONDS < deadline)) || e2e_fail "no window \"$title\" within $seconds s"
+        sleep 0.05
+    done
     # Let the window finish its first layout and paint before it is driven.
     sleep 0.5
     echo "$window"
 }
 
 e2e_visible() {
-    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+    [[ -n $(e2e_windows_titled "$1") ]]
 }
 
 # Waits until no visible window has the title, up to SECONDS.

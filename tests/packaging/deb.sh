@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Debian package: built by CPack from this build tree, it depends on the libraries the
-# program links (found by dpkg-shlibdeps) and on what it loads at run time, and it holds the
-# installed files under /usr.
+# program links (found by dpkg-shlibdeps) and on what it loads at run time, it holds the
+# installed files under /usr with a copyright, a changelog and a manual page, and lintian finds
+# nothing to object to.
 source "$(dirname "$0")/lib.sh"
 
 cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$WORK/out" >"$WORK/cpack.log" 2>&1 \
@@ -33,13 +34,16 @@ for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcanberr
 done
 grep -q 'libqt6core6 (>= ' <<<"$(field Depends)" || fail "shlibdeps gave no versioned Qt dependency"
 # Loaded at run time, seen by no linker.
-for needed in libqt6svg6 qt6-qpa-plugins "fonts-wqy-microhei | fonts-noto-cjk"; do
+for needed in libqt6svg6 qt6-qpa-plugins libcanberra0 "fonts-wqy-microhei | fonts-noto-cjk"; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done
 
 expected="./usr/bin/veltrask
 ./usr/share/applications/$APP_ID.desktop
+./usr/share/doc/veltrask/changelog.gz
+./usr/share/doc/veltrask/copyright
 ./usr/share/icons/hicolor/scalable/apps/$APP_ID.svg
+./usr/share/man/man1/veltrask.1.gz
 ./usr/share/metainfo/$APP_ID.metainfo.xml"
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)
 same_list "the package's files" "$expected" "$actual"
@@ -51,5 +55,15 @@ dpkg-deb -x "$deb" "$WORK/root"
 if readelf -S "$WORK/root/usr/bin/veltrask" | grep -q '\.debug_info'; then
     fail "the packaged program is not stripped"
 fi
+
+# What dpkg reads as the package's changelog.
+gzip -t "$WORK/root/usr/share/doc/veltrask/changelog.gz" || fail "the changelog is no gzip file"
+zcat "$WORK/root/usr/share/doc/veltrask/changelog.gz" | head -n1 | grep -qF "veltrask ($VERSION)" \
+    || fail "the changelog's first entry is not version $VERSION"
+
+# Every error and warning counts, at Debian's default level.
+lintian --no-cfg --fail-on error,warning "$deb" >"$WORK/lintian.log" 2>&1 \
+    || { cat "$WORK/lintian.log" >&2; fail "lintian reports errors or warnings"; }
+cat "$WORK/lintian.log"
 
 echo "PASS: $TEST_NAME"

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFont>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPainter>
@@ -13,6 +12,8 @@
 #include <algorithm>
 #include <array>
 #include <map>
+
+#include "program_font.h"
 
 // The resources live in a static library, so the linker keeps them only if something names them.
 // Outside any namespace: the macro declares the generated function where it is used.
@@ -154,11 +155,7 @@ QIcon applicationIcon() {
 }
 
 void applyAppearance() {
-    QFont font(QStringLiteral("Noto Sans CJK SC"), 9);
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"),
-                      QStringLiteral("sans-serif")});
-    QApplication::setFont(font);
+    QApplication::setFont(programFont());
     const QIcon icon = applicationIcon();
     QApplication::setWindowIcon(icon);
     givenIconKey = icon.cacheKey();

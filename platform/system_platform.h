@@ -6,8 +6,7 @@
 #include <string_view>
 
 #include "core/platform.h"
-
-struct ca_context;
+#include "platform/sound.h"
 
 namespace veltrask::platform {
 
@@ -28,11 +27,7 @@ public:
     void endProgram(int exitCode) override;
 
 private:
-    struct SoundDeleter {
-        void operator()(ca_context* context) const;
-    };
-    std::unique_ptr<ca_context, SoundDeleter> sound_;
-    bool soundTried_ = false;
+    DesktopSound sound_;
 };
 
 }  // namespace veltrask::platform

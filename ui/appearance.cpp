@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 
 #include "program_font.h"
@@ -137,6 +138,37 @@ private:
 // The icon given to the application, which every window carries: its bitmaps are read only once.
 qint64 givenIconKey = 0;
 
+void giveApplicationIcon() {
+    const QIcon icon = applicationIcon();
+    QApplication::setWindowIcon(icon);
+    givenIconKey = icon.cacheKey();
+}
+
+// Runs a piece of work once, as soon as the first frame of any window is on its way to the
+// display: the frame is handed over as the paint that was seen returns, before the next timer.
+class AfterFirstFrame final : public QObject {
+public:
+    AfterFirstFrame(QObject* parent, std::function<void()> work)
+        : QObject(parent), work_(std::move(work)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !pending_) {
+            pending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                qApp->removeEventFilter(this);
+                work_();
+                deleteLater();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> work_;
+    bool pending_ = false;
+};
+
 }  // namespace
 
 QIcon applicationIcon() {
@@ -154,11 +186,13 @@ QIcon applicationIcon() {
     return QIcon(new ApplicationIconEngine);
 }
 
-void applyAppearance() {
+void applyAppearance(IconTiming iconTiming) {
     QApplication::setFont(programFont());
-    const QIcon icon = applicationIcon();
-    QApplication::setWindowIcon(icon);
-    givenIconKey = icon.cacheKey();
+    if (iconTiming == IconTiming::AtOnce) {
+        giveApplicationIcon();
+    } else {
+        qApp->installEventFilter(new AfterFirstFrame(qApp, &giveApplicationIcon));
+    }
 }
 
 void restCaretWhenIdle() {

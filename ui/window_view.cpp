@@ -19,7 +19,6 @@
 #include <cmath>
 
 #include "action_combo_box.h"
-#include "appearance.h"
 #include "core/actions.h"
 #include "core/numbers.h"
 #include "typed_text.h"
@@ -147,7 +146,6 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
     : window_(&window) {
     installViewAccessibleFactory();
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setWindowIcon(applicationIcon());
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
 
     QWidget* previousFocusable = nullptr;

@@ -6,7 +6,9 @@
 //
 //   map_timer [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM [ARGUMENT...]
 //
-// Prints "map_ms=… [text_ms=…] rss_kb=…" and stops the program again. The program inherits this
+// Prints "map_ms=… [text_ms=… cpu_ms=…] rss_kb=…" and stops the program again; cpu_ms is the
+// processor time all the program's threads had used when the text was seen, a figure that load
+// elsewhere on the machine hardly changes. The program inherits this
 // process's environment: whoever calls this decides what it may reach.
 //
 // The display's backdrop is painted a colour no program draws, so that the part of a window its
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -53,6 +56,21 @@ long residentKb(pid_t pid) {
         }
     }
     return -1;
+}
+
+// Processor time of every thread of the process so far, from the scheduler's own accounting.
+double processorMs(pid_t pid) {
+    std::error_code error;
+    double totalNs = 0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double runNs = 0;
+        if (schedstat >> runNs) {
+            totalNs += runNs;
+        }
+    }
+    return totalNs / 1e6;
 }
 
 bool exited(pid_t pid, int waitMs) {
@@ -225,6 +243,7 @@ int main(int argc, char** argv) {
 
     double mappedAt = -1;
     double textAt = -1;
+    double textCpuMs = -1;
     Window mapped = None;
     const double deadline = started + timeoutS * 1000.0;
     while (mappedAt < 0 || (watchText && textAt < 0)) {
@@ -244,6 +263,7 @@ int main(int argc, char** argv) {
                     XDamageCreate(display, mapped, XDamageReportNonEmpty);
                     if (showsText(display, mapped, textBox, backdrop)) {
                         textAt = now;
+                        textCpuMs = processorMs(pid);
                     }
                 }
             } else if (mapped != None && textAt < 0 && event.type == damageEvent + XDamageNotify) {
@@ -251,6 +271,7 @@ int main(int argc, char** argv) {
                 XDamageSubtract(display, damage.damage, None, None);
                 if (showsText(display, mapped, textBox, backdrop)) {
                     textAt = now;
+                    textCpuMs = processorMs(pid);
                 }
             }
         }
@@ -274,7 +295,7 @@ int main(int argc, char** argv) {
     stop(pid);
     std::printf("map_ms=%.1f", mappedAt - started);
     if (watchText) {
-        std::printf(" text_ms=%.1f", textAt - started);
+        std::printf(" text_ms=%.1f cpu_ms=%.1f", textAt - started, textCpuMs);
     }
     std::printf(" rss_kb=%ld\n", rss);
     return rss < 0 ? 1 : 0;

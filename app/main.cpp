@@ -4,8 +4,10 @@
 #include "core/program.h"
 #include "ui/appearance.h"
 #include "ui/desktop_platform.h"
+#include "ui/font_warm_up.h"
 
 int main(int argc, char* argv[]) {
+    const veltrask::ui::FontWarmUp fonts;
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrask"));

@@ -68,10 +68,19 @@ switches() {
 readonly PROGRAM_CLOCK=136,8,89,17
 readonly FLOOR_CLOCK=40,8,185,17
 
+# Builds and tests elsewhere on the machine would otherwise decide most of a start-up's time.
+# Where the scheduler allows it, the display server and the program measured run ahead of them,
+# both the same way for the program and the floor, as on a desktop nothing else keeps busy.
+ahead=()
+if chrt -f 10 true 2>/dev/null; then
+    ahead=(chrt -f 10)
+fi
+
 startup_once() {
     local binary=$1 clock=$2 result
-    result=$(env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" --rss-after 1000 \
-        --text-at "$clock" "$binary" 2>>"$E2E_LOG") || e2e_fail "$(basename "$binary") did not start"
+    result=$("${ahead[@]}" env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" \
+        --rss-after 1000 --text-at "$clock" "$binary" 2>>"$E2E_LOG") \
+        || e2e_fail "$(basename "$binary") did not start"
     echo "$result"
 }
 
@@ -83,6 +92,9 @@ declare -a program_rss=() floor_rss=()
 measure_startup() {
     local run which binary clock map_ms text_ms cpu_ms rss_kb
     e2e_step "start-up: $runs runs each, in alternation, after one unmeasured run each"
+    if ((${#ahead[@]})); then
+        chrt -f -p 10 "$e2e_xvfb_pid" >/dev/null 2>&1 || true
+    fi
     startup_once "$program" "$PROGRAM_CLOCK" >/dev/null
     startup_once "$floor" "$FLOOR_CLOCK" >/dev/null
     for ((run = 0; run < runs; ++run)); do
@@ -96,6 +108,9 @@ measure_startup() {
             eval "${which}_rss+=(\"$rss_kb\")"
         done
     done
+    if ((${#ahead[@]})); then
+        chrt -o -p 0 "$e2e_xvfb_pid" >/dev/null 2>&1 || true
+    fi
 }
 
 e2e_make_stubs

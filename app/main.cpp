@@ -10,8 +10,10 @@
 #include "platform/window_system.h"
 #include "ui/appearance.h"
 #include "ui/desktop_presenter.h"
+#include "ui/font_warm_up.h"
 
 int main(int argc, char* argv[]) {
+    const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
@@ -22,7 +24,7 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("org.example.Veltrask"));
     app.setProperty("description",
                     QStringLiteral("一个可以自动为您关机、注销、重启的程序，还可以设置提醒。"));
-    veltrask::ui::applyAppearance();
+    veltrask::ui::applyAppearance(veltrask::ui::IconTiming::AfterFirstFrame);
     veltrask::ui::restCaretWhenIdle();
     // Only the core ends the program, when its last window is gone.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The whole-process benchmark: the real program and the floor (a bare Qt window showing the time
-# once a second) on one virtual X display, in alternation, several runs each. Prints a markdown
-# table of medians and their ratios to the floor; with --gate, ends with status 1 when a
-# budgeted ratio is broken.
+# The whole-process benchmark: the real program and the floor (a bare Qt window of the main
+# window's size showing the time once a second, bench/floor) on one virtual X display, in
+# alternation, several runs each. Prints a markdown table of medians and their ratios to the
+# floor; with --gate, ends with status 1 when a budgeted ratio is broken.
 #
 #   harness.sh --program P --floor F --map-timer M --ui-bench U [--short] [--gate]
 #              [--runs N] [--wake-seconds S] [--wake-rounds R] [--cycles C]
@@ -63,28 +63,54 @@ switches() {
 
 # --- start-up and resident memory --------------------------------------------------------------
 
+# Where each draws the clock, in pixels of the client area: the program's Label1 (2040, 120,
+# 1335 x 255 twips) and the floor's one label, caption and time.
+readonly PROGRAM_CLOCK=136,8,89,17
+readonly FLOOR_CLOCK=40,8,185,17
+
+# Builds and tests elsewhere on the machine would otherwise decide most of a start-up's time.
+# Where the scheduler allows it, the display server and the program measured run ahead of them,
+# both the same way for the program and the floor, as on a desktop nothing else keeps busy.
+ahead=()
+if chrt -f 10 true 2>/dev/null; then
+    ahead=(chrt -f 10)
+fi
+
 startup_once() {
-    local binary=$1 result
-    result=$(env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" --rss-after 1000 "$binary" \
-        2>>"$E2E_LOG") || e2e_fail "$(basename "$binary") did not start"
+    local binary=$1 clock=$2 result
+    result=$("${ahead[@]}" env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" \
+        --rss-after 1000 --text-at "$clock" "$binary" 2>>"$E2E_LOG") \
+        || e2e_fail "$(basename "$binary") did not start"
     echo "$result"
 }
 
-declare -a program_map=() floor_map=() program_rss=() floor_rss=()
+# Start-up is what a user waits for: from the exec to the first frame that shows the clock. The
+# window mapped, before anything is drawn in it, is reported beside it, and so is the processor
+# time used until the clock was drawn, which load elsewhere on the machine hardly changes.
+declare -a program_text=() floor_text=() program_map=() floor_map=() program_cpu=() floor_cpu=()
+declare -a program_rss=() floor_rss=()
 measure_startup() {
-    local run which binary map_ms rss_kb
+    local run which binary clock map_ms text_ms cpu_ms rss_kb
     e2e_step "start-up: $runs runs each, in alternation, after one unmeasured run each"
-    startup_once "$program" >/dev/null
-    startup_once "$floor" >/dev/null
+    if ((${#ahead[@]})); then
+        chrt -f -p 10 "$e2e_xvfb_pid" >/dev/null 2>&1 || true
+    fi
+    startup_once "$program" "$PROGRAM_CLOCK" >/dev/null
+    startup_once "$floor" "$FLOOR_CLOCK" >/dev/null
     for ((run = 0; run < runs; ++run)); do
         for which in program floor; do
-            binary=$program
-            [[ $which == floor ]] && binary=$floor
-            eval "$(startup_once "$binary")"
+            binary=$program clock=$PROGRAM_CLOCK
+            [[ $which == floor ]] && binary=$floor clock=$FLOOR_CLOCK
+            eval "$(startup_once "$binary" "$clock")"
+            eval "${which}_text+=(\"$text_ms\")"
             eval "${which}_map+=(\"$map_ms\")"
+            eval "${which}_cpu+=(\"$cpu_ms\")"
             eval "${which}_rss+=(\"$rss_kb\")"
         done
     done
+    if ((${#ahead[@]})); then
+        chrt -o -p 0 "$e2e_xvfb_pid" >/dev/null 2>&1 || true
+    fi
 }
 
 e2e_make_stubs
@@ -92,9 +118,9 @@ e2e_start_xvfb
 measure_startup
 # A burst of load elsewhere on the machine can spoil a few runs: a start-up over budget is
 # measured as often again before it counts.
-over=$(awk -v p="$(median "${program_map[@]}")" -v f="$(median "${floor_map[@]}")" \
+over=$(awk -v p="$(median "${program_text[@]}")" -v f="$(median "${floor_text[@]}")" \
     -v pr="$(median "${program_rss[@]}")" -v fr="$(median "${floor_rss[@]}")" \
-    'BEGIN { print (p > 1.25 * f || pr > 1.15 * fr) ? 1 : 0 }')
+    'BEGIN { print (p > 1.15 * f || pr > 1.15 * fr) ? 1 : 0 }')
 if ((gate && over)); then
     e2e_step "start-up or memory over budget; measuring again"
     measure_startup
@@ -223,6 +249,13 @@ gated_row() {
     echo "| $label | $mine $unit | $base $unit | ${ratio}x | at most ${limit}x the floor | $verdict |"
 }
 
+# ROW LABEL PROGRAM FLOOR UNIT: compared with the floor, without a budget.
+compared_row() {
+    local ratio
+    ratio=$(awk -v a="$2" -v b="$3" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+    printf '| %s | %.1f %s | %.1f %s | %sx | (not gated) | |\n' "$1" "$2" "$4" "$3" "$4" "$ratio"
+}
+
 # ROW LABEL VALUE LIMIT-TEXT PASSED: reported against its budget, not gated.
 reported_row() {
     local verdict=ok
@@ -238,8 +271,8 @@ mb() {
     awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'
 }
 
-startup_program=$(median "${program_map[@]}")
-startup_floor=$(median "${floor_map[@]}")
+startup_program=$(median "${program_text[@]}")
+startup_floor=$(median "${floor_text[@]}")
 rss_program=$(mb "$(median "${program_rss[@]}")")
 rss_floor=$(mb "$(median "${floor_rss[@]}")")
 wake_floor_median=$(median "${wake_floor_runs[@]}")
@@ -247,12 +280,16 @@ growth_confirm="$growth_confirmation_rss_kb kB resident, $growth_confirmation_he
 growth_remind="$growth_reminder_rss_kb kB resident, $growth_reminder_heap_kb kB heap"
 
 echo
-echo "Medians: start-up and memory of ${#program_map[@]} runs each, wake-ups of $wake_rounds runs" \
+echo "Medians: start-up and memory of ${#program_text[@]} runs each, wake-ups of $wake_rounds runs" \
     "of ${wake_seconds} s each."
 echo
 echo "| Measure | Veltrask | Floor | Ratio | Budget | |"
 echo "|---|---|---|---|---|---|"
-gated_row "Start-up to the main window mapped" "$startup_program" "$startup_floor" ms 1.25
+gated_row "Start-up to the clock drawn" "$startup_program" "$startup_floor" ms 1.15
+compared_row "Start-up to the main window mapped" "$(median "${program_map[@]}")" \
+    "$(median "${floor_map[@]}")" ms
+compared_row "Processor time to the clock drawn" "$(median "${program_cpu[@]}")" \
+    "$(median "${floor_cpu[@]}")" ms
 gated_row "Resident memory 1 s after start-up" "$rss_program" "$rss_floor" MB 1.15
 gated_row "Wake-ups per second, main window shown" "$(median "${wake_shown_runs[@]}")" \
     "$wake_floor_median" /s 1.5
@@ -271,7 +308,7 @@ reported_row "Reminder after the start of its target second (median, worst of $r
     "$reminder_lag_median_ms ms, $reminder_lag_max_ms ms" "within 1100 ms" \
     "$(within "$reminder_lag_max_ms" 1100)"
 echo
-echo "Runs: start-up program ${program_map[*]} ms; floor ${floor_map[*]} ms."
+echo "Runs: start-up to the clock drawn, program ${program_text[*]} ms; floor ${floor_text[*]} ms."
 echo "Runs: wake-ups/s floor ${wake_floor_runs[*]}; shown ${wake_shown_runs[*]};" \
     "hidden ${wake_hidden_runs[*]}; confirmation ${wake_confirm_runs[*]}."
 

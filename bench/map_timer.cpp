@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: MIT
 // Starts a program and reports how long it took from exec to the first top-level window being
-// mapped, as the X server saw it, and how much memory it holds a moment later. Watching the
+// mapped and, given where the program draws some text, to the first frame that shows that text,
+// as the X server saw them; and how much memory the program holds a moment later. Watching the
 // server rather than the program keeps the measurement out of the program measured.
 //
-//   map_timer [--rss-after MS] [--timeout S] PROGRAM [ARGUMENT...]
+//   map_timer [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM [ARGUMENT...]
 //
-// Prints "map_ms=… rss_kb=…" and stops the program again. The program inherits this
+// Prints "map_ms=… [text_ms=… cpu_ms=…] rss_kb=…" and stops the program again; cpu_ms is the
+// processor time all the program's threads had used when the text was seen, a figure that load
+// elsewhere on the machine hardly changes. The program inherits this
 // process's environment: whoever calls this decides what it may reach.
+//
+// The display's backdrop is painted a colour no program draws, so that the part of a window its
+// program has not drawn yet (which shows the backdrop through it) can be told from a drawn one.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,10 +27,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace {
+
+// The text's box, in pixels of the window's client area.
+struct Box {
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+};
 
 double monotonicMs() {
     timespec now{};
@@ -39,6 +56,21 @@ long residentKb(pid_t pid) {
         }
     }
     return -1;
+}
+
+// Processor time of every thread of the process so far, from the scheduler's own accounting.
+double processorMs(pid_t pid) {
+    std::error_code error;
+    double totalNs = 0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double runNs = 0;
+        if (schedstat >> runNs) {
+            totalNs += runNs;
+        }
+    }
+    return totalNs / 1e6;
 }
 
 bool exited(pid_t pid, int waitMs) {
@@ -61,8 +93,78 @@ void stop(pid_t pid) {
 }
 
 int usage(const char* self) {
-    std::fprintf(stderr, "usage: %s [--rss-after MS] [--timeout S] PROGRAM [ARGUMENT...]\n", self);
+    std::fprintf(stderr,
+                 "usage: %s [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM "
+                 "[ARGUMENT...]\n",
+                 self);
     return 2;
+}
+
+bool parseBox(const char* text, Box& box) {
+    int width = 0;
+    int height = 0;
+    char end = 0;
+    if (std::sscanf(text, "%d,%d,%d,%d%c", &box.x, &box.y, &width, &height, &end) != 4 ||
+        box.x < 0 || box.y < 0 || width <= 0 || height <= 0) {
+        return false;
+    }
+    box.width = static_cast<unsigned>(width);
+    box.height = static_cast<unsigned>(height);
+    return true;
+}
+
+// A window that goes away, or is smaller than the box, must not end this process the way Xlib's
+// default handler would: the box is simply not drawn yet.
+bool xFailed = false;
+int rememberXError(Display*, XErrorEvent*) {
+    xFailed = true;
+    return 0;
+}
+
+// A colour far from any a desktop theme draws text or a window in.
+constexpr char kBackdropColour[] = "#ff00ff";
+
+unsigned long paintBackdrop(Display* display) {
+    XColor colour{};
+    const Colormap colormap = DefaultColormap(display, DefaultScreen(display));
+    if (XParseColor(display, colormap, kBackdropColour, &colour) == 0 ||
+        XAllocColor(display, colormap, &colour) == 0) {
+        colour.pixel = WhitePixel(display, DefaultScreen(display));
+    }
+    const Window root = DefaultRootWindow(display);
+    XSetWindowBackground(display, root, colour.pixel);
+    XClearWindow(display, root);
+    return colour.pixel;
+}
+
+// Whether the box shows text: the program has drawn all of it (no backdrop shows through) and it
+// holds more than one colour (not just the background the text goes on).
+bool showsText(Display* display, Window window, const Box& box, unsigned long backdrop) {
+    xFailed = false;
+    XImage* image =
+        XGetImage(display, window, box.x, box.y, box.width, box.height, AllPlanes, ZPixmap);
+    XSync(display, False);
+    if (image == nullptr || xFailed) {
+        if (image != nullptr) {
+            XDestroyImage(image);
+        }
+        return false;
+    }
+    const unsigned long first = XGetPixel(image, 0, 0);
+    bool uniform = true;
+    bool complete = true;
+    for (int y = 0; y < image->height && complete; ++y) {
+        for (int x = 0; x < image->width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            if (pixel == backdrop) {
+                complete = false;
+                break;
+            }
+            uniform = uniform && pixel == first;
+        }
+    }
+    XDestroyImage(image);
+    return complete && !uniform;
 }
 
 }  // namespace
@@ -70,12 +172,19 @@ int usage(const char* self) {
 int main(int argc, char** argv) {
     int rssAfterMs = 1000;
     int timeoutS = 30;
+    Box textBox;
+    bool watchText = false;
     int first = 1;
     for (; first + 1 < argc; first += 2) {
         if (std::strcmp(argv[first], "--rss-after") == 0) {
             rssAfterMs = std::atoi(argv[first + 1]);
         } else if (std::strcmp(argv[first], "--timeout") == 0) {
             timeoutS = std::atoi(argv[first + 1]);
+        } else if (std::strcmp(argv[first], "--text-at") == 0) {
+            if (!parseBox(argv[first + 1], textBox)) {
+                return usage(argv[0]);
+            }
+            watchText = true;
         } else {
             break;
         }
@@ -90,7 +199,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
+    XSetErrorHandler(rememberXError);
+    int damageEvent = 0;
+    int damageError = 0;
+    if (watchText && XDamageQueryExtension(display, &damageEvent, &damageError) == 0) {
+        std::fprintf(stderr, "map_timer: the display has no DAMAGE extension\n");
+        return 1;
+    }
     const Window root = DefaultRootWindow(display);
+    const unsigned long backdrop = watchText ? paintBackdrop(display) : 0;
     XSelectInput(display, root, SubstructureNotifyMask);
     XSync(display, False);
 
@@ -125,25 +242,46 @@ int main(int argc, char** argv) {
     close(channel[0]);
 
     double mappedAt = -1;
+    double textAt = -1;
+    double textCpuMs = -1;
+    Window mapped = None;
     const double deadline = started + timeoutS * 1000.0;
-    while (mappedAt < 0) {
+    while (mappedAt < 0 || (watchText && textAt < 0)) {
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
+            const double now = monotonicMs();
             // Popups and tooltips bypass the window manager; a window a user would call a
             // window does not.
-            if (event.type == MapNotify && event.xmap.event == root &&
+            if (mappedAt < 0 && event.type == MapNotify && event.xmap.event == root &&
                 !event.xmap.override_redirect) {
-                mappedAt = monotonicMs();
-                break;
+                mappedAt = now;
+                mapped = event.xmap.window;
+                if (watchText) {
+                    // Every drawing into the window from now on is reported; whatever was drawn
+                    // before is seen by the first look, right after.
+                    XDamageCreate(display, mapped, XDamageReportNonEmpty);
+                    if (showsText(display, mapped, textBox, backdrop)) {
+                        textAt = now;
+                        textCpuMs = processorMs(pid);
+                    }
+                }
+            } else if (mapped != None && textAt < 0 && event.type == damageEvent + XDamageNotify) {
+                const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
+                XDamageSubtract(display, damage.damage, None, None);
+                if (showsText(display, mapped, textBox, backdrop)) {
+                    textAt = now;
+                    textCpuMs = processorMs(pid);
+                }
             }
         }
-        if (mappedAt >= 0) {
+        if (mappedAt >= 0 && (!watchText || textAt >= 0)) {
             break;
         }
         const double left = deadline - monotonicMs();
         if (left <= 0 || waitpid(pid, nullptr, WNOHANG) == pid) {
-            std::fprintf(stderr, "map_timer: %s mapped no window\n", argv[first]);
+            std::fprintf(stderr, "map_timer: %s %s\n", argv[first],
+                         mappedAt < 0 ? "mapped no window" : "drew no text in the box");
             stop(pid);
             return 1;
         }
@@ -155,6 +293,10 @@ int main(int argc, char** argv) {
     usleep(static_cast<useconds_t>(rssAfterMs) * 1000);
     const long rss = residentKb(pid);
     stop(pid);
-    std::printf("map_ms=%.1f rss_kb=%ld\n", mappedAt - started, rss);
+    std::printf("map_ms=%.1f", mappedAt - started);
+    if (watchText) {
+        std::printf(" text_ms=%.1f cpu_ms=%.1f", textAt - started, textCpuMs);
+    }
+    std::printf(" rss_kb=%ld\n", rss);
     return rss < 0 ? 1 : 0;
 }

@@ -19,10 +19,6 @@
 #include "platform/idle_inhibitor.h"
 #include "platform/system_actions.h"
 
-#ifndef _WIN32
-#include <canberra.h>
-#endif
-
 namespace veltrask::platform {
 
 namespace {
@@ -140,43 +136,13 @@ void DesktopSystem::releaseAwake() {
 }
 
 void DesktopSystem::beep() {
-#ifndef _WIN32
-    // Connecting to the sound server takes time, so it waits for the first beep.
-    if (!soundTried_) {
-        soundTried_ = true;
-        ca_context* context = nullptr;
-        if (ca_context_create(&context) == CA_SUCCESS) {
-            sound_.reset(context);
-            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Veltrask", nullptr);
-        }
+    if (!sound_.play()) {
+        QApplication::beep();
     }
-    if (sound_) {
-        // Playing is asynchronous: the result only says whether the sound could be started.
-        int result = ca_context_play(sound_.get(), 0, CA_PROP_EVENT_ID, "bell", nullptr);
-        if (result == CA_ERROR_NOTFOUND) {
-            result = ca_context_play(sound_.get(), 0, CA_PROP_EVENT_ID, "dialog-warning", nullptr);
-        }
-        if (result == CA_SUCCESS) {
-            return;
-        }
-        if (result != CA_ERROR_NOTFOUND) {
-            sound_.reset();  // no sound device: asking again on every beep would not help
-        }
-    }
-#endif
-    QApplication::beep();
 }
 
 void DesktopSystem::endProgram(int exitCode) {
     QCoreApplication::exit(exitCode);
-}
-
-void DesktopSystem::SoundDeleter::operator()(ca_context* context) const {
-#ifndef _WIN32
-    ca_context_destroy(context);
-#else
-    (void)context;
-#endif
 }
 
 }  // namespace veltrask::platform

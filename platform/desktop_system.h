@@ -6,8 +6,7 @@
 #include <string_view>
 
 #include "core/system.h"
-
-struct ca_context;
+#include "platform/sound.h"
 
 namespace veltrask::platform {
 
@@ -33,12 +32,8 @@ public:
     void endProgram(int exitCode) override;
 
 private:
-    struct SoundDeleter {
-        void operator()(ca_context* context) const;
-    };
     std::unique_ptr<IdleInhibitor> inhibitor_;
-    std::unique_ptr<ca_context, SoundDeleter> sound_;
-    bool soundTried_ = false;
+    DesktopSound sound_;
 };
 
 }  // namespace veltrask::platform

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFont>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPainter>
@@ -12,7 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
+
+#include "program_font.h"
 
 // The resources live in a static library, so the linker keeps them only if something names them.
 // Outside any namespace: the macro declares the generated function where it is used.
@@ -136,6 +138,37 @@ private:
 // The icon given to the application, which every window carries: its bitmaps are read only once.
 qint64 givenIconKey = 0;
 
+void giveApplicationIcon() {
+    const QIcon icon = applicationIcon();
+    QApplication::setWindowIcon(icon);
+    givenIconKey = icon.cacheKey();
+}
+
+// Runs a piece of work once, as soon as the first frame of any window is on its way to the
+// display: the frame is handed over as the paint that was seen returns, before the next timer.
+class AfterFirstFrame final : public QObject {
+public:
+    AfterFirstFrame(QObject* parent, std::function<void()> work)
+        : QObject(parent), work_(std::move(work)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !pending_) {
+            pending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                qApp->removeEventFilter(this);
+                work_();
+                deleteLater();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> work_;
+    bool pending_ = false;
+};
+
 }  // namespace
 
 QIcon applicationIcon() {
@@ -153,15 +186,13 @@ QIcon applicationIcon() {
     return QIcon(new ApplicationIconEngine);
 }
 
-void applyAppearance() {
-    QFont font(QStringLiteral("Noto Sans CJK SC"), 9);
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"),
-                      QStringLiteral("sans-serif")});
-    QApplication::setFont(font);
-    const QIcon icon = applicationIcon();
-    QApplication::setWindowIcon(icon);
-    givenIconKey = icon.cacheKey();
+void applyAppearance(IconTiming iconTiming) {
+    QApplication::setFont(programFont());
+    if (iconTiming == IconTiming::AtOnce) {
+        giveApplicationIcon();
+    } else {
+        qApp->installEventFilter(new AfterFirstFrame(qApp, &giveApplicationIcon));
+    }
 }
 
 void restCaretWhenIdle() {

@@ -14,7 +14,6 @@
 #include <algorithm>
 
 #include "action_combo_box.h"
-#include "appearance.h"
 #include "core/actions.h"
 #include "input_gate.h"
 #include "view_accessibility.h"
@@ -40,7 +39,6 @@ WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHei
     : window_(&window) {
     installViewAccessibility();
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setWindowIcon(applicationIcon());
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
 
     bindings_.reserve(layout.size());

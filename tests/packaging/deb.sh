@@ -29,11 +29,11 @@ depends=$(field Depends | tr ',' '\n' | sed -e 's/([^)]*)//g' -e 's/  */ /g' -e 
 echo "Depends:"
 echo "$depends" | sed 's/^/  /'
 # From dpkg-shlibdeps: the libraries the binary really links.
-for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0; do
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6dbus6 libqt6widgets6; do
     grep -qx "$library" <<<"$depends" || fail "Depends lacks $library"
 done
 grep -q 'libqt6core6 (>= ' <<<"$(field Depends)" || fail "shlibdeps gave no versioned Qt dependency"
-# Loaded at run time, seen by no linker.
+# Loaded at run time, seen by no linker: the sound library is opened at the first beep.
 for needed in libqt6svg6 qt6-qpa-plugins libcanberra0 "fonts-wqy-microhei | fonts-noto-cjk"; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done

@@ -9,7 +9,7 @@
 #              [--runs N] [--wake-seconds S] [--wake-rounds R] [--cycles C]
 #
 # The program runs exactly as in the end-to-end tests: a PATH naming only recording stand-ins,
-# a desktop nobody knows and no message bus. Countdowns are given lead times far longer than
+# a desktop nobody knows, and message buses of its own with logind's stand-in. Countdowns are given lead times far longer than
 # the measurement, and the program is killed before any could run out.
 set -euo pipefail
 
@@ -41,7 +41,9 @@ done
 E2E_LIMIT=${BENCH_LIMIT:-1500}
 source "$here/../tests/e2e/lib.sh" "$program" /bin/false "${BENCH_ARTIFACTS:-$PWD/bench-artifacts}"
 
-# The environment of the end-to-end tests, and nothing else.
+# The environment of the end-to-end tests, and nothing else: private message buses among it, so
+# that the program's start-up includes asking the session bus for its name, as on a desktop.
+e2e_start_buses
 e2e_sandbox
 sandbox=("${E2E_SANDBOX[@]}")
 
@@ -216,7 +218,9 @@ for ((round = 1; round <= wake_rounds; ++round)); do
     wake_confirmation
     wake_confirm_runs+=("$rate")
 done
-[[ -z $(e2e_recorded) ]] || e2e_fail "the program started a program while it was measured"
+# Holding the computer awake while a shutdown is armed is all it may ask of the system.
+acted=$(e2e_recorded | grep -v '^logind Inhibit "idle" "Veltrask" ' || true)
+[[ -z $acted ]] || e2e_fail "the program acted while it was measured: $acted"
 
 # --- in-process: pop-up windows, clock and reminder lag ----------------------------------------
 

@@ -178,10 +178,7 @@ wake_hidden_armed() {
     local main
     start_sandboxed "$program"
     main=$(e2e_wait_window "$MAIN_TITLE")
-    e2e_click "$main" 120 960 255 255     # Option2: countdown mode
-    e2e_click "$main" 2400 960 615 270    # Text7: countdown seconds
-    e2e_type 99
-    e2e_click "$main" 2520 1560 1095 375  # Command1: 确定
+    e2e_confirm_countdown "$main" 99
     e2e_wait_gone "$MAIN_TITLE" 3
     wake_rate 2
     stop_sandboxed
@@ -194,13 +191,8 @@ wake_confirmation() {
     start_sandboxed "$program"
     main=$(e2e_wait_window "$MAIN_TITLE")
     e2e_choose_action "$main" 1
-    e2e_click "$main" 1200 1750 375 270   # Text4: lead time
-    e2e_key End BackSpace BackSpace BackSpace BackSpace
-    e2e_type 600
-    e2e_click "$main" 120 960 255 255     # Option2
-    e2e_click "$main" 2400 960 615 270    # Text7
-    e2e_type 1
-    e2e_click "$main" 2520 1560 1095 375  # Command1
+    e2e_set_lead_time "$main" 600
+    e2e_confirm_countdown "$main" 1
     e2e_wait_window "真的要关闭计算机吗？" 10 >/dev/null
     wake_rate 2
     stop_sandboxed

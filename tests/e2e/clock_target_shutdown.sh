@@ -11,9 +11,7 @@ main=$(e2e_wait_window "$MAIN_TITLE")
 
 e2e_step "choosing 关闭计算机 with a lead time of 1 s"
 e2e_choose_action "$main" 1
-e2e_click "$main" 1200 1750 375 270    # Text4: lead time
-e2e_key End BackSpace BackSpace BackSpace BackSpace
-e2e_type 1
+e2e_set_lead_time "$main" 1
 
 e2e_type_clock_target "$main"
 

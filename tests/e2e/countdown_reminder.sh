@@ -8,10 +8,7 @@ e2e_begin
 main=$(e2e_wait_window "$MAIN_TITLE")
 
 e2e_step "countdown of 2 s, reminder"
-e2e_click "$main" 120 960 255 255     # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270    # Text7: countdown seconds
-e2e_type 2
-e2e_click "$main" 2520 1560 1095 375  # Command1: 确定
+e2e_confirm_countdown "$main" 2
 e2e_wait_gone "$MAIN_TITLE" 3
 
 reminder=$(e2e_wait_window "时间到" 8)

@@ -265,6 +265,21 @@ e2e_click() {
     sleep 0.3
 }
 
+# Types SECONDS as the lead time into Text4, in place of what it holds.
+e2e_set_lead_time() {
+    e2e_click "$1" 1200 1750 375 270  # Text4
+    e2e_key End BackSpace BackSpace BackSpace BackSpace
+    e2e_type "$2"
+}
+
+# Arms a countdown of SECONDS in Text7 and presses 确定.
+e2e_confirm_countdown() {
+    e2e_click "$1" 120 960 255 255     # Option2: countdown mode
+    e2e_click "$1" 2400 960 615 270    # Text7: countdown seconds
+    e2e_type "$2"
+    e2e_click "$1" 2520 1560 1095 375  # Command1: 确定
+}
+
 # Chooses the action N places below the first one ("提醒我") from the list of Combo1: a click
 # opens the list, the arrow keys move through it and Return takes the item.
 e2e_choose_action() {

@@ -10,10 +10,7 @@ e2e_snapshot_lower_part "$main" "$E2E_WORK/initial.png"
 
 e2e_step "choosing 重新启动 with a 1 s countdown"
 e2e_choose_action "$main" 2
-e2e_click "$main" 120 960 255 255    # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270   # Text7: countdown seconds
-e2e_type 1
-e2e_click "$main" 2520 1560 1095 375 # Command1: 确定
+e2e_confirm_countdown "$main" 1
 
 confirmation=$(e2e_wait_window "真的要重新启动吗？" 10)
 e2e_step "cancelling"

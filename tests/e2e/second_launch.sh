@@ -11,10 +11,7 @@ e2e_start_program
 main=$(e2e_wait_window "$MAIN_TITLE")
 
 e2e_step "a countdown of 99 s hides the main window"
-e2e_click "$main" 120 960 255 255     # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270    # Text7: countdown seconds
-e2e_type 99
-e2e_click "$main" 2520 1560 1095 375  # Command1: 确定
+e2e_confirm_countdown "$main" 99
 e2e_wait_gone "$MAIN_TITLE" 3
 
 e2e_step "a second launch hands over to the first and ends with status 0"

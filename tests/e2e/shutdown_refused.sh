@@ -15,13 +15,8 @@ main=$(e2e_wait_window "$MAIN_TITLE")
 
 e2e_step "a shutdown after a countdown of 1 s and a lead time of 1 s"
 e2e_choose_action "$main" 1
-e2e_click "$main" 1200 1750 375 270  # Text4: lead time
-e2e_key End BackSpace BackSpace
-e2e_type 1
-e2e_click "$main" 120 960 255 255    # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270   # Text7: countdown seconds
-e2e_type 1
-e2e_click "$main" 2520 1560 1095 375 # Command1: 确定
+e2e_set_lead_time "$main" 1
+e2e_confirm_countdown "$main" 1
 e2e_wait_window "真的要关闭计算机吗？" 10 >/dev/null
 
 e2e_step "the refusal is told in a window, and the program waits for the user"

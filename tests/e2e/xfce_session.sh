@@ -59,13 +59,8 @@ start_session
 e2e_start_program
 main=$(e2e_wait_window "$MAIN_TITLE")
 e2e_choose_action "$main" 3           # 注销
-e2e_click "$main" 1200 1750 375 270   # Text4: the lead time
-e2e_key End BackSpace BackSpace
-e2e_type 1
-e2e_click "$main" 120 960 255 255     # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270    # Text7: countdown seconds
-e2e_type 1
-e2e_click "$main" 2520 1560 1095 375  # Command1: 确定
+e2e_set_lead_time "$main" 1
+e2e_confirm_countdown "$main" 1
 e2e_expect_exit 0 15
 expect_session_ended "the program logged it off"
 # Held awake through logind (no power manager runs here); the log-off itself went to Xfce.
@@ -90,10 +85,7 @@ E2E_ENV+=(SESSION_MANAGER="$manager")
 e2e_start_program
 main=$(e2e_wait_window "$MAIN_TITLE")
 e2e_choose_action "$main" 1           # 关闭计算机
-e2e_click "$main" 120 960 255 255     # Option2: countdown mode
-e2e_click "$main" 2400 960 615 270    # Text7: countdown seconds
-e2e_type 99
-e2e_click "$main" 2520 1560 1095 375  # Command1: 确定
+e2e_confirm_countdown "$main" 99
 e2e_wait_gone "$MAIN_TITLE" 3
 env -i "${session_env[@]}" xfce4-session-logout --logout >/dev/null 2>&1 &
 expect_session_ended "the user logged off"

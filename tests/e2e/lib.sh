@@ -110,7 +110,9 @@ e2e_start_buses() {
 }
 
 e2e_start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E_WORK/display" \
+    # -noreset: between two programs the server may have no client at all, and a server that
+    # resets then refuses the next program that connects while it does.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$E2E_WORK/display" \
         2>"$E2E_WORK/xvfb.log" &
     e2e_xvfb_pid=$!
     local i

@@ -96,6 +96,10 @@ void Program::close(Window& window) {
     if (!owned) {
         return;  // already closed inside its own close handler
     }
+    discard(std::move(owned));
+}
+
+void Program::discard(std::unique_ptr<Window> owned) {
     owned->stopTimers();
     owned->visible_ = false;
     presenter_.destroyWindow(*owned);
@@ -118,19 +122,12 @@ void Program::endProgram(int exitCode) {
 }
 
 void Program::discardWindows() {
-    auto discard = [this](auto& slot) {
-        if (!slot) {
-            return;
+    std::unique_ptr<Window> windows[] = {std::move(form1_), std::move(form3_), std::move(form4_)};
+    for (std::unique_ptr<Window>& owned : windows) {
+        if (owned) {
+            discard(std::move(owned));
         }
-        Window& window = *slot;
-        window.stopTimers();
-        window.visible_ = false;
-        presenter_.destroyWindow(window);
-        closed_.push_back(std::move(slot));
-    };
-    discard(form1_);
-    discard(form3_);
-    discard(form4_);
+    }
 }
 
 void Program::carryOut(std::string_view actionName, std::string_view commandLine) {

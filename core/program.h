@@ -94,6 +94,8 @@ private:
     void finishEvent();
     void onSecond();
     void releaseAwake();
+    // Stops the window and drops its view; the window itself lives until the event ends.
+    void discard(std::unique_ptr<Window> owned);
     void discardWindows();
     std::unique_ptr<Window> take(Window& window);
 

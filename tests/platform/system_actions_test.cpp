@@ -221,7 +221,8 @@ private slots:
         startGnome();
 
         QVERIFY(outcome.carriedOut);
-        QVERIFY2(elapsed >= 300 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+        // QtDBus runs the bound on a coarse timer, which may fire up to 5 % early.
+        QVERIFY2(elapsed >= 285 && elapsed < 3000, qPrintable(QString::number(elapsed)));
         QCOMPARE(logindCalls, QStringList{"PowerOff(b true)"});
     }
 

@@ -71,7 +71,8 @@ WindowView* DesktopPresenter::viewOf(const core::Window& window) const {
 
 void DesktopPresenter::showWindow(core::Window& window) {
     const WindowView::PresentingScope presenting;
-    program_ = &window.program();
+    // The windows' only owner is the program the tray icon follows.
+    program_ = &static_cast<core::Program&>(window.windows());
     WindowView* view = viewOf(window);
     const bool created = view == nullptr;
     if (created) {

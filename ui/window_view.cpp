@@ -323,7 +323,7 @@ void WindowView::closeEvent(QCloseEvent* event) {
     // The core decides: it closes the window through the presenter, or keeps it.
     event->ignore();
     core::Window* window = window_;
-    dispatch([window] { window->program().close(*window); });
+    dispatch([window] { window->windows().close(*window); });
 }
 
 }  // namespace veltrask::ui

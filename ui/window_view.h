@@ -58,7 +58,7 @@ public:
         if (window_ == nullptr) {
             return;
         }
-        window_->program().dispatch(std::forward<Handler>(handler));
+        window_->windows().handleEvent(std::forward<Handler>(handler));
     }
 
 protected:

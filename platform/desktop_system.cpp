@@ -10,13 +10,13 @@
 #include <ctime>
 
 #include <algorithm>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <variant>
 
 #include "platform/command_runner.h"
 #include "platform/idle_inhibitor.h"
+#include "platform/log.h"
 #include "platform/system_actions.h"
 
 namespace veltrask::platform {
@@ -112,7 +112,7 @@ void DesktopSystem::runCommand(std::string_view commandLine,
     carryOutAction(std::get<SystemAction>(*command), Session::current(),
                    [done = std::move(done)](const Outcome& outcome) {
                        if (!outcome.carriedOut) {
-                           std::cerr << "veltrask: " << outcome.report << '\n';
+                           qCWarning(lcVeltrask, "%s", outcome.report.c_str());
                        }
                        if (done) {
                            done({outcome.carriedOut,

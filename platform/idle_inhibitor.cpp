@@ -9,13 +9,14 @@
 #include <QVariant>
 
 #include <array>
-#include <iostream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
+#include "platform/log.h"
+#include "veltrask/identity.h"
 
 namespace veltrask::platform {
 
@@ -36,8 +37,6 @@ constexpr std::array kWayRows{
     WayRow{"", Way::Logind},
 };
 
-constexpr auto kApplicationId = "org.example.Veltrask";
-constexpr auto kApplicationName = "Veltrask";
 // GNOME's inhibit flags: 4 keeps it from suspending, and nothing else. Log-off (1) must stay
 // possible, since it is one of the actions held for.
 constexpr std::uint32_t kGnomeSuspendFlag = 4;
@@ -92,8 +91,8 @@ public:
             return;
         }
         if (next_ == ways_.size()) {
-            std::cerr << "veltrask: could not keep the computer from suspending (tried: " << tried_
-                      << ")\n";
+            qCWarning(lcVeltrask, "could not keep the computer from suspending (tried: %s)",
+                      tried_.c_str());
             failed_ = true;
             return;
         }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 
 #include <functional>
 #include <memory>
@@ -36,6 +37,9 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
+    // Asks the bus for the name without waiting for the answer, so that the start-up can go on
+    // meanwhile; claim() then takes the answer. Optional, at most once, before claim().
+    void ask();
     // Call once, with an application object alive and before any window is shown. Blocks for at
     // most a few seconds, and only when another instance is running.
     Launch claim();
@@ -43,12 +47,15 @@ public:
 private:
     enum class HandOver { Delivered, NobodyThere, Failed };
 
+    bool connect();
     bool serve();
     HandOver handOver();
 
     ActivateHandler onActivate_;
     std::optional<QDBusConnection> connection_;  // empty until the session bus is known to exist
     std::unique_ptr<QObject> served_;            // the exported object while this one serves
+    std::unique_ptr<QObject> offered_;           // the object exported while the name is asked for
+    std::optional<QDBusPendingCall> request_;    // the name asked for, its answer still unread
 };
 
 }  // namespace veltrask::platform

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include <utility>
 #include <vector>
 
 #include "appearance.h"
@@ -84,6 +85,9 @@ void DesktopPresenter::showWindow(core::Window& window) {
         // The first paint already shows the started-up window, the time included.
         view->sync();
         centreOnScreen(*view);
+    }
+    if (beforeFirstShow_ && !std::exchange(beforeFirstShow_, nullptr)()) {
+        return;
     }
     view->show();
     if (!created) {

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,6 +37,10 @@ public:
     // asked for come to the front. Spent on the next window shown.
     void setActivationToken(std::string token) { activationToken_ = std::move(token); }
 
+    // Run once, when the first window is built and about to go on screen, so that start-up can
+    // settle what may wait until then; false keeps the window off the screen.
+    void beforeFirstShow(std::function<bool()> mayShow) { beforeFirstShow_ = std::move(mayShow); }
+
     // The view presenting a core window, or null while it has none.
     WindowView* viewOf(const core::Window& window) const;
     const Tray& tray() const { return tray_; }
@@ -50,6 +55,7 @@ private:
     std::map<const core::Window*, QPointer<WindowView>> views_;
     Tray tray_;
     std::string activationToken_;
+    std::function<bool()> beforeFirstShow_;
     std::size_t passes_ = 0;
     bool syncing_ = false;
     bool syncAgain_ = false;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fakes/private_buses.h"
+#include "fakes/real_interface.h"
 #include "platform/idle_inhibitor.h"
 
 using veltrask::platform::IdleInhibitor;
@@ -33,6 +34,10 @@ class IdleInhibitorTest : public QObject {
 
 private slots:
     void initTestCase() {
+        // The mock's methods as GNOME's real session manager declares them.
+        const auto real = veltrask::testing::realMethods("gnome-session-43.xml", kGnome);
+        QCOMPARE(real.value("Inhibit"), (veltrask::testing::Signatures{"susu", "u"}));
+        QCOMPARE(real.value("Uninhibit"), (veltrask::testing::Signatures{"u", ""}));
         buses_ = std::make_unique<PrivateBuses>();
         mocks_["gnome"] =
             buses_->startMock(BusKind::Session, kGnome, "/org/gnome/SessionManager", kGnome);

@@ -56,11 +56,11 @@ DesktopPresenter::~DesktopPresenter() {
 WindowView* DesktopPresenter::createView(core::Window& window) {
     switch (window.kind()) {
         case core::WindowKind::Form1:
-            return new Form1View(static_cast<core::Form1&>(window));
+            return new Form1View(static_cast<core::Form1&>(window), presenting_);
         case core::WindowKind::Form3:
-            return new Form3View(static_cast<core::Form3&>(window));
+            return new Form3View(static_cast<core::Form3&>(window), presenting_);
         case core::WindowKind::Form4:
-            return new Form4View(static_cast<core::Form4&>(window));
+            return new Form4View(static_cast<core::Form4&>(window), presenting_);
     }
     return nullptr;
 }
@@ -71,7 +71,7 @@ WindowView* DesktopPresenter::viewOf(const core::Window& window) const {
 }
 
 void DesktopPresenter::showWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     // The windows' only owner is the program the tray icon follows.
     program_ = &static_cast<core::Program&>(window.windows());
     WindowView* view = viewOf(window);
@@ -103,14 +103,14 @@ void DesktopPresenter::showWindow(core::Window& window) {
 }
 
 void DesktopPresenter::hideWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     if (WindowView* view = viewOf(window)) {
         view->hide();
     }
 }
 
 void DesktopPresenter::destroyWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     const auto it = views_.find(&window);
     if (it == views_.end()) {
         return;

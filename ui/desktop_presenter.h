@@ -11,10 +11,9 @@
 
 #include "core/presenter.h"
 #include "tray.h"
+#include "window_view.h"
 
 namespace veltrask::ui {
-
-class WindowView;
 
 // Presents the core's windows on the desktop: a Qt window for each, and a tray icon for a hidden
 // schedule. A view exists from the first show of its core window until that window is destroyed.
@@ -48,11 +47,12 @@ public:
     std::size_t passes() const { return passes_; }
 
 private:
-    static WindowView* createView(core::Window& window);
+    WindowView* createView(core::Window& window);
     void syncAll();
 
     core::Program* program_ = nullptr;  // known from the first window shown
     std::map<const core::Window*, QPointer<WindowView>> views_;
+    Presenting presenting_;
     Tray tray_;
     std::string activationToken_;
     std::function<bool()> beforeFirstShow_;

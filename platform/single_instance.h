@@ -26,7 +26,8 @@ enum class Launch {
 class SingleInstance {
 public:
     // Receives the activation token of a later launch: the Wayland activation token when there is
-    // one, else the X11 startup id, else empty. Called on the thread that called claim().
+    // one, else the X11 startup id, else empty. Called on the thread that asked for the name
+    // (ask(), or else claim()).
     using ActivateHandler = std::function<void(std::string token)>;
 
     // Meets other launches on the session bus, when one is known without having to start one.

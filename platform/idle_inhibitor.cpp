@@ -16,6 +16,7 @@
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
 #include "platform/log.h"
+#include "platform/ways_in_turn.h"
 #include "veltrask/identity.h"
 
 namespace veltrask::platform {
@@ -90,13 +91,14 @@ public:
             deleteLater();
             return;
         }
-        if (next_ == ways_.size()) {
+        const Way* next = ways_.next();
+        if (next == nullptr) {
             qCWarning(lcVeltrask, "could not keep the computer from suspending (tried: %s)",
-                      tried_.c_str());
+                      ways_.tried().c_str());
             failed_ = true;
             return;
         }
-        const Way way = ways_[next_++];
+        const Way way = *next;
         const QDBusMessage message = inhibitCall(way, reason_);
         const bool onSystemBus = way == Way::Logind;
         callAsync(onSystemBus ? Bus::System : Bus::Session, message,
@@ -106,8 +108,7 @@ public:
                           held(way, reply.arguments().value(0));
                           return;
                       }
-                      tried_ += (tried_.empty() ? "" : "; ") + describeCall(message) +
-                                " failed with " + describeError(reply);
+                      ways_.failed(describeCall(message) + " failed with " + describeError(reply));
                       tryNext();
                   });
     }
@@ -147,11 +148,9 @@ private:
         deleteLater();
     }
 
-    std::vector<Way> ways_;
+    WaysInTurn<Way> ways_;
     QString reason_;
     IdleInhibitor::Bounds bounds_;
-    std::size_t next_ = 0;
-    std::string tried_;
     bool released_ = false;
     bool failed_ = false;
     std::optional<Way> way_;  // set while held

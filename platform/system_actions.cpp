@@ -11,6 +11,7 @@
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
 #include "platform/session_end_watch.h"
+#include "platform/ways_in_turn.h"
 
 namespace veltrask::platform {
 
@@ -171,11 +172,12 @@ public:
           done_(std::move(done)) {}
 
     void tryNext() {
-        if (next_ == ways_.size()) {
+        const ActionWay* next = ways_.next();
+        if (next == nullptr) {
             finish(Result::Failed);
             return;
         }
-        const ActionWay& way = ways_[next_++];
+        const ActionWay& way = *next;
         if (way.toOwnSession) {
             findOwnSession(way);
         } else if (way.whereOwned) {
@@ -330,28 +332,24 @@ private:
     }
 
     void remember(const std::string& what, const std::string& message) {
-        tried_ += (tried_.empty() ? "" : "; ") + what;
-        lastError_ = message;
+        ways_.failed(what, message);
     }
 
     void finish(Result result) {
         Outcome outcome{result, {}, {}};
         if (result == Result::Failed) {
-            outcome.lastError = lastError_;
-            outcome.report =
-                "could not " + std::string(describeAction(action_)) + " (tried: " + tried_ + ")";
+            outcome.lastError = ways_.lastReason();
+            outcome.report = "could not " + std::string(describeAction(action_)) +
+                             " (tried: " + ways_.tried() + ")";
         }
         deleteLater();
         done_(std::move(outcome));
     }
 
     SystemAction action_;
-    std::vector<ActionWay> ways_;
+    WaysInTurn<ActionWay> ways_;
     Bounds bounds_;
     std::function<void(Outcome)> done_;
-    std::size_t next_ = 0;
-    std::string tried_;
-    std::string lastError_;
 };
 
 }  // namespace

@@ -43,19 +43,11 @@ constexpr std::array kWayRows{
 constexpr std::uint32_t kGnomeSuspendFlag = 4;
 
 QDBusMessage gnomeCall(const char* method, const QVariantList& arguments) {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
-                                       "org.gnome.SessionManager", method);
-    message.setArguments(arguments);
-    return message;
+    return methodCall(kGnomeSessionManager, method, arguments);
 }
 
 QDBusMessage powerManagementCall(const char* method, const QVariantList& arguments) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        "org.freedesktop.PowerManagement", "/org/freedesktop/PowerManagement/Inhibit",
-        "org.freedesktop.PowerManagement.Inhibit", method);
-    message.setArguments(arguments);
-    return message;
+    return methodCall(kPowerManagementInhibit, method, arguments);
 }
 
 QDBusMessage inhibitCall(Way way, const QString& reason) {
@@ -65,14 +57,10 @@ QDBusMessage inhibitCall(Way way, const QString& reason) {
                 "Inhibit", {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
         case Way::PowerManagement:
             return powerManagementCall("Inhibit", {QString(kApplicationName), reason});
-        case Way::Logind: {
-            QDBusMessage message =
-                QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
-                                               "org.freedesktop.login1.Manager", "Inhibit");
-            message.setArguments({QStringLiteral("idle"), QString(kApplicationName), reason,
-                                  QStringLiteral("block")});
-            return message;
-        }
+        case Way::Logind:
+            return methodCall(kLogindManager, "Inhibit",
+                              {QStringLiteral("idle"), QString(kApplicationName), reason,
+                               QStringLiteral("block")});
     }
     return {};
 }

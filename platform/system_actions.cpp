@@ -17,23 +17,16 @@ namespace veltrask::platform {
 
 namespace {
 
-struct Target {
-    bool onSystemBus;
-    std::string_view service;
-    std::string_view path;
-    std::string_view interface;
-};
+using Target = DBusObject;
 
-constexpr Target kGnome{false, "org.gnome.SessionManager", "/org/gnome/SessionManager",
-                        "org.gnome.SessionManager"};
+constexpr Target kGnome = kGnomeSessionManager;
 // Plasma 5.25 and later.
 constexpr Target kPlasma{false, "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown"};
 // Older Plasma: logout(no confirmation, type, force now), type 2 shuts down, 1 reboots, 0 logs off.
 constexpr Target kKsmServer{false, "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface"};
 constexpr Target kXfce{false, "org.xfce.SessionManager", "/org/xfce/SessionManager",
                        "org.xfce.Session.Manager"};
-constexpr Target kLogind{true, "org.freedesktop.login1", "/org/freedesktop/login1",
-                         "org.freedesktop.login1.Manager"};
+constexpr Target kLogind = kLogindManager;
 // Its path is the program's own session, looked up when needed: ending every session of the user
 // would take other people's work with it.
 constexpr Target kOwnLogindSession{true, "org.freedesktop.login1", "",
@@ -141,10 +134,6 @@ QStringList offeredMethods(const QString& introspection, const QString& interfac
     return methods;
 }
 
-QString toQt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QString& path) {
     QDBusMessage message = QDBusMessage::createMethodCall(QString::fromStdString(way.service), path,
                                                           QString::fromStdString(way.interface),
@@ -160,8 +149,8 @@ QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QSt
 }
 
 QDBusMessage logindCall(const char* method, const QVariant& argument) {
-    QDBusMessage message = QDBusMessage::createMethodCall(toQt(kLogind.service), toQt(kLogind.path),
-                                                          toQt(kLogind.interface), method);
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        toQString(kLogind.service), toQString(kLogind.path), toQString(kLogind.interface), method);
     message.setArguments({argument});
     return message;
 }

@@ -5,7 +5,7 @@
 # machine's. A session client of the test's own (E2E_XSMP_CLIENT) stands for the user's
 # applications and writes down what the session asks of it. Each case starts a fresh session,
 # lets the program act through it as a user would, and checks from whom logind heard what.
-E2E_LIMIT=${E2E_LIMIT:-150}
+E2E_LIMIT=${E2E_LIMIT:-120}
 source "$(dirname "$0")/lib.sh"
 
 DATA=$(cd "$(dirname "$0")/../data/dbus" && pwd)
@@ -146,14 +146,14 @@ check_interface org.kde.Shutdown /Shutdown org.kde.Shutdown plasma-shutdown-5.27
 check_interface org.kde.ksmserver /KSMServer org.kde.KSMServerInterface ksmserver-5.27.xml
 stop_plasma
 
-# Whether the program runs as one of the session's clients (started by the session, with its
-# SESSION_MANAGER) or beside it, so that the session's end reaches it as Die or only as ksmserver
-# leaving.
-#  name      action  list place  session client  client answers  logind asked by plasma-shutdown
+# Each row: the case, the action and its place below 提醒我 in the list, whether the program is
+# one of the session's clients (started by the session, with its SESSION_MANAGER, so that the
+# session's end reaches it as Die) or runs beside it (and sees only ksmserver leave), how the
+# test's application answers the log-out, and what plasma-shutdown then asks of logind.
 cases=(
-    "shutdown 关闭计算机 1 yes save PowerOff true"
-    "restart  重新启动  2 no  save Reboot true"
-    "logoff   注销      3 yes save -"
+    "shutdown 关闭计算机 1 yes save   PowerOff true"
+    "restart  重新启动   2 no  save   Reboot true"
+    "logoff   注销       3 yes save   -"
     "refused  关闭计算机 1 yes cancel -"
 )
 for row in "${cases[@]}"; do

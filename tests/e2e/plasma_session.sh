@@ -93,6 +93,8 @@ stop_plasma() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    # Stopped by a signal, ksmserver leaves its listening socket behind.
+    [[ -z $ksmserver_pid ]] || rm -f "/tmp/.ICE-unix/$ksmserver_pid"
     ksmserver_pid="" shutdown_pid="" client_pid=""
 }
 

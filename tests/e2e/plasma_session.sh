@@ -38,15 +38,21 @@ on_session() {
     env -i "${session_env[@]}" "$@"
 }
 
+shutting_down() {
+    on_session gdbus call --session --timeout 2 --dest org.kde.ksmserver \
+        --object-path /KSMServer --method org.kde.KSMServerInterface.isShuttingDown 2>/dev/null
+}
+
 alive() {
     [[ -n $1 ]] && kill -0 "$1" 2>/dev/null && [[ $(ps -o stat= -p "$1") != Z* ]]
 }
 
 # A new session in a new home, so that nothing of the last one is restored: ksmserver, then
-# plasma-shutdown, which a desktop starts on demand and which is started here as the session's
-# own process to be stopped by its id; then the test's session client, answering as MODE says.
+# plasma-shutdown (unless WITH_SHUTDOWN is "no"), which a desktop starts on demand and which is
+# started here as the session's own process to be stopped by its id; then the test's session
+# client, answering as MODE says.
 start_plasma() {
-    local case_dir=$E2E_WORK/session-$1 mode=$2 i
+    local case_dir=$E2E_WORK/session-$1 mode=$2 with_shutdown=${3:-yes} i
     mkdir -p "$case_dir/home"
     mkdir -m 700 -p "$case_dir/runtime"
     session_env=(
@@ -58,17 +64,21 @@ start_plasma() {
     # Started without a shell function between, so that $! is the service's own id.
     env -i "${session_env[@]}" ksmserver --no-lockscreen >"$case_dir/ksmserver.log" 2>&1 &
     ksmserver_pid=$!
-    # It stays after asking logind, even after its bus has gone, until it is stopped.
-    env -i "${session_env[@]}" plasma-shutdown >"$case_dir/plasma-shutdown.log" 2>&1 &
-    shutdown_pid=$!
-    e2e_helper_pids+=("$ksmserver_pid" "$shutdown_pid")
+    e2e_helper_pids+=("$ksmserver_pid")
+    if [[ $with_shutdown == yes ]]; then
+        # It stays after asking logind, even after its bus has gone, until it is stopped.
+        env -i "${session_env[@]}" plasma-shutdown >"$case_dir/plasma-shutdown.log" 2>&1 &
+        shutdown_pid=$!
+        e2e_helper_pids+=("$shutdown_pid")
+    fi
     # ksmserver writes the address its clients reach it at a moment after it is on the bus.
     session_manager=""
     for i in $(seq 100); do
         session_manager=$(head -n1 "$case_dir"/runtime/KSMserver_* 2>/dev/null) || true
-        [[ -n $session_manager ]] && on_session gdbus call --session --timeout 2 \
-            --dest org.kde.Shutdown --object-path /Shutdown \
-            --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break
+        [[ -n $session_manager ]] && shutting_down >/dev/null && { [[ $with_shutdown != yes ]] \
+            || on_session gdbus call --session --timeout 2 --dest org.kde.Shutdown \
+                --object-path /Shutdown --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1; } \
+            && break
         sleep 0.1
     done
     [[ -n $session_manager ]] \
@@ -96,11 +106,6 @@ stop_plasma() {
     # Stopped by a signal, ksmserver leaves its listening socket behind.
     [[ -z $ksmserver_pid ]] || rm -f "/tmp/.ICE-unix/$ksmserver_pid"
     ksmserver_pid="" shutdown_pid="" client_pid=""
-}
-
-shutting_down() {
-    on_session gdbus call --session --timeout 2 --dest org.kde.ksmserver \
-        --object-path /KSMServer --method org.kde.KSMServerInterface.isShuttingDown 2>/dev/null
 }
 
 check_interface() {
@@ -148,20 +153,23 @@ check_interface org.kde.Shutdown /Shutdown org.kde.Shutdown plasma-shutdown-5.27
 check_interface org.kde.ksmserver /KSMServer org.kde.KSMServerInterface ksmserver-5.27.xml
 stop_plasma
 
-# Each row: the case, the action and its place below 提醒我 in the list, whether the program is
-# one of the session's clients (started by the session, with its SESSION_MANAGER, so that the
-# session's end reaches it as Die) or runs beside it (and sees only ksmserver leave), how the
-# test's application answers the log-out, and what plasma-shutdown then asks of logind.
+# Each row: the case; the action and its place below 提醒我 in the list; whether plasma-shutdown
+# runs (without it, ksmserver's own logout(…) answers and hands the call on to nobody); whether
+# the program is one of the session's clients (started by the session, with its SESSION_MANAGER,
+# so that the session's end reaches it as Die) or runs beside it (and sees only ksmserver leave);
+# how the test's application answers the log-out; the outcome; what plasma-shutdown then asks of
+# logind.
 cases=(
-    "shutdown 关闭计算机 1 yes save   PowerOff true"
-    "restart  重新启动   2 no  save   Reboot true"
-    "logoff   注销       3 yes save   -"
-    "refused  关闭计算机 1 yes cancel -"
+    "shutdown 关闭计算机 1 yes yes save   ended    PowerOff true"
+    "restart  重新启动   2 yes no  save   ended    Reboot true"
+    "logoff   注销       3 yes yes save   ended    -"
+    "refused  关闭计算机 1 yes yes cancel declined -"
+    "unserved 关闭计算机 1 no  yes save   failed   -"
 )
 for row in "${cases[@]}"; do
-    read -r name action steps joins answer expected <<<"$row"
+    read -r name action steps with_shutdown joins answer outcome expected <<<"$row"
     e2e_step "$name: $action through Plasma, the session's application answering $answer"
-    start_plasma "$name" "$answer"
+    start_plasma "$name" "$answer" "$with_shutdown"
     E2E_ENV=(XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5)
     if [[ $joins == yes ]]; then
         E2E_ENV+=(SESSION_MANAGER="$session_manager" ICEAUTHORITY="$ice_authority")
@@ -177,7 +185,7 @@ for row in "${cases[@]}"; do
     e2e_wait_gone "$MAIN_TITLE" 3
     hold="program Inhibit \"idle\" \"Veltrask\" \"倒计时 1 秒后$action\" \"block\""
 
-    if [[ $answer == save ]]; then
+    if [[ $outcome == ended ]]; then
         if [[ $expected != - ]]; then
             asked=$(wait_logind "$expected")
         fi
@@ -197,7 +205,7 @@ for row in "${cases[@]}"; do
         else
             want=$hold
         fi
-    else
+    elif [[ $outcome == declined ]]; then
         # The user's no: the program comes back as after its own 取消, and nothing else is tried.
         main=$(e2e_wait_window "$MAIN_TITLE" 15)
         [[ -n $(client_got ShutdownCancelled) ]] \
@@ -212,9 +220,23 @@ for row in "${cases[@]}"; do
         [[ $(shutting_down) == '(false,)' ]] || e2e_fail "$name: ksmserver still ends the session"
         asks=$(grep -c "SaveYourself shutdown=1" "$client_log")
         ((asks == 1)) || e2e_fail "$name: the session was asked to end $asks times"
+        [[ ! -s $E2E_LOG ]] || e2e_fail "$name: the program told of a failure: $(cat "$E2E_LOG")"
         kill -KILL "$e2e_program_pid"
         wait "$e2e_program_pid" 2>/dev/null || true
         e2e_program_pid=""
+        want=$hold
+    else
+        # ksmserver answered and nothing came of it: a failure told in a window and on standard
+        # error, not a shutdown taken for done, and not logind behind the session's back.
+        message=$(e2e_wait_window "$MAIN_TITLE" 15)
+        grep -q 'org.kde.KSMServerInterface.logout' "$E2E_LOG" \
+            || e2e_fail "$name: standard error does not name the way that failed: $(cat "$E2E_LOG")"
+        import -window root "$E2E_ARTIFACTS/$E2E_NAME-unserved.png"
+        alive "$ksmserver_pid" || e2e_fail "$name: the session ended"
+        [[ -z $(client_got "SaveYourself shutdown=1") ]] \
+            || e2e_fail "$name: the session was asked to end: $(cat "$client_log")"
+        "$E2E_CLOSE_WINDOW" "$message"
+        e2e_expect_exit 1 5
         want=$hold
     fi
     calls=$(logind_since_mark)

@@ -43,8 +43,12 @@ shutting_down() {
         --object-path /KSMServer --method org.kde.KSMServerInterface.isShuttingDown 2>/dev/null
 }
 
+# Whether the process runs; one that has ended but was not yet waited for is a zombie (state Z).
 alive() {
-    [[ -n $1 ]] && kill -0 "$1" 2>/dev/null && [[ $(ps -o stat= -p "$1") != Z* ]]
+    local stat
+    [[ -n $1 ]] && stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [[ ${stat:0:1} != Z ]]
 }
 
 # A new session in a new home, so that nothing of the last one is restored: ksmserver, then

@@ -6,6 +6,7 @@
 
 #include "core/program.h"
 #include "platform/desktop_system.h"
+#include "platform/session_manager_link.h"
 #include "platform/single_instance.h"
 #include "platform/window_system.h"
 #include "ui/appearance.h"
@@ -16,6 +17,7 @@
 int main(int argc, char* argv[]) {
     const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
+    veltrask::platform::outliveTheSessionManager();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(veltrask::kApplicationName));

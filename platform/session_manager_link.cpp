@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#include "platform/session_manager_link.h"
+
+#include <X11/ICE/ICElib.h>
+
+#include <csignal>
+
+namespace veltrask::platform {
+
+namespace {
+
+// libICE marks the connection broken once this returns, and writes nothing more to it.
+void ignoreLostConnection(IceConn /*connection*/) {}
+
+}  // namespace
+
+void outliveTheSessionManager() {
+    // A write to a closed socket fails with EPIPE instead; the program writes to no pipe whose
+    // reader it must follow.
+    std::signal(SIGPIPE, SIG_IGN);
+    IceSetIOErrorHandler(ignoreLostConnection);
+}
+
+}  // namespace veltrask::platform

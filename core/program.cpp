@@ -143,11 +143,20 @@ void Program::carryOut(std::string_view actionName, std::string_view commandLine
         if (ended_) {
             return;
         }
-        if (outcome.carriedOut) {
-            endProgram(0);
-            return;
+        switch (outcome.result) {
+            case CommandOutcome::Result::CarriedOut:
+                endProgram(0);
+                return;
+            case CommandOutcome::Result::Declined:
+                // As after 取消 in the confirmation window: the schedule is over, and a fresh
+                // main window lets the user arm another.
+                carryingOut_ = false;
+                dispatch([this] { showForm1(); });
+                return;
+            case CommandOutcome::Result::Failed:
+                presenter_.showFailure(failure + outcome.reason, [this] { endProgram(1); });
+                return;
         }
-        presenter_.showFailure(failure + outcome.reason, [this] { endProgram(1); });
     });
 }
 

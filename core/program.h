@@ -55,7 +55,8 @@ public:
 
     // Carries out a system action. Every window goes at once, without its close handler, and the
     // program lives on without one until the desktop has answered; then it ends, after telling
-    // the user in a window of its own when the action could not be carried out.
+    // the user in a window of its own when the action could not be carried out. When the user
+    // said no in the desktop's own dialog, a fresh main window comes instead.
     void carryOut(std::string_view actionName, std::string_view commandLine);
     bool isCarryingOut() const { return carryingOut_; }
 

@@ -102,20 +102,22 @@ void DesktopSystem::runCommand(std::string_view commandLine,
     };
     const std::optional<Command> command = parseCommandLine(commandLine);
     if (!command) {
-        finish({false, "这不是本程序的命令。"});
+        finish({core::CommandOutcome::Result::Failed, "这不是本程序的命令。"});
         return;
     }
     if (const auto* open = std::get_if<OpenAddress>(&*command)) {
-        finish({openAddress(open->address), {}});
+        finish({openAddress(open->address) ? core::CommandOutcome::Result::CarriedOut
+                                           : core::CommandOutcome::Result::Failed,
+                {}});
         return;
     }
     carryOutAction(std::get<SystemAction>(*command), Session::current(),
                    [done = std::move(done)](const Outcome& outcome) {
-                       if (!outcome.carriedOut) {
+                       if (outcome.result == core::CommandOutcome::Result::Failed) {
                            std::cerr << "veltrask: " << outcome.report << '\n';
                        }
                        if (done) {
-                           done({outcome.carriedOut,
+                           done({outcome.result,
                                  outcome.lastError.empty() ? outcome.report : outcome.lastError});
                        }
                    });

@@ -42,12 +42,23 @@ sm_call() {
 stop_session() {
     local pid
     for pid in "$session_pid" "${session_children[@]}" "$client_pid"; do
-        [[ -n $pid ]] || continue
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
+        [[ -n $pid ]] && stop_process "$pid"
     done
     session_pid="" client_pid=""
     session_children=()
+}
+
+# Cinnamon's session manager, once it has asked logind to power off, waits for the end of the
+# machine and does not heed SIGTERM.
+stop_process() {
+    local pid=$1 i
+    kill "$pid" 2>/dev/null || return 0
+    for i in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null && [[ $(ps -o stat= -p "$pid") != Z* ]] || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
 }
 
 session_alive() {
@@ -114,6 +125,7 @@ SCHEMA
 # had started it.
 start_session() {
     stop_session
+    e2e_sandbox
     env -i "${session_env[@]}" "${session_command[@]}" >>"$E2E_WORK/$desktop-session.log" 2>&1 &
     session_pid=$!
     e2e_helper_pids+=("$session_pid")
@@ -159,22 +171,31 @@ start_client() {
     e2e_fail "the session client did not register"
 }
 
+# MATE's session manager may wait out a half-minute bound before it goes when the program, one
+# of its X session clients, ends just as the log-off it asked for begins (seen in about half
+# the runs); the bound is generous and the time it took is shown.
 expect_session_ended() {
     local i
-    for i in $(seq 100); do
-        session_alive || return 0
+    for i in $(seq 400); do
+        if ! session_alive; then
+            ((i <= 50)) || e2e_step "  the $desktop session ended only after $((i / 10)) s"
+            return 0
+        fi
         sleep 0.1
     done
-    e2e_fail "the $desktop session still runs after $1"
+    e2e_fail "the $desktop session still runs 40 s after $1"
 }
 
 # What logind was asked since the mark, one call a line.
 logind_mark() {
     logind_from=$(($(wc -l <"$E2E_WORK/logind.log") + 1))
 }
+# Questions are left out, and so is GNOME's session manager keeping the computer from sleeping
+# while an application of the session holds it.
 logind_since_mark() {
     tail -n "+$logind_from" "$E2E_WORK/logind.log" | sed -E 's/^[0-9.]+ //' \
-        | grep -v -E '^(GetAll|Can[A-Za-z]+|GetSession|ListSessions)( |$)' || true
+        | grep -v -E '^(emit|GetAll|Can[A-Za-z]+|GetSession|ListSessions)( |$)' \
+        | grep -v -E '^Inhibit "[a-z:]+" "root" "user session inhibited" "block"$' || true
 }
 
 wait_logind() {
@@ -183,6 +204,13 @@ wait_logind() {
         ((SECONDS < deadline)) || e2e_fail "logind was not asked for $pattern within $seconds s: $(logind_since_mark)"
         sleep 0.1
     done
+}
+
+# What logind tells everyone when it goes ahead with a power-off or restart; the stand-in does not.
+emit_prepare_for_shutdown() {
+    on_session gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \
+        --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager \
+        PrepareForShutdown b "[<true>]" >/dev/null
 }
 
 # The program, with the session's environment, chooses ACTION (places below 提醒我 in the list)
@@ -293,7 +321,7 @@ gnome_cases() {
     expect_session_ended "the program logged it off"
     [[ -z $(logind_since_mark | grep -v '^Inhibit "idle"') ]] \
         || e2e_fail "logind was asked for a log-off the session did: $(logind_since_mark)"
-    e2e_running && e2e_expect_exit 0 10
+    e2e_expect_exit 0 10
 
     e2e_step "GNOME: an armed shutdown holds the session from suspending, then Power Off"
     start_session
@@ -314,9 +342,7 @@ gnome_cases() {
     gnome_dialog_shown power-off
     xdotool mousemove --sync 621 455 click 1
     wait_logind '^PowerOff True' 10
-    on_session gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \
-        --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager \
-        PrepareForShutdown b "[<true>]" >/dev/null
+    emit_prepare_for_shutdown
     e2e_expect_exit 0 15
     calls=$(logind_since_mark)
     [[ $calls == 'Inhibit "shutdown" "root" "Preparing to end the session" "delay"
@@ -346,15 +372,10 @@ request_cases() {
             || e2e_fail "the application was not asked to end: $(cat "$client_log")"
         calls=$(logind_since_mark | sort -u)
         [[ $calls == "$method True" ]] || e2e_fail "logind was asked for more than $method: $calls"
-        # MATE's session ends here; Cinnamon's waits for the machine to go down.
+        # As logind does when it goes ahead; Cinnamon's session manager waits for it.
+        emit_prepare_for_shutdown
+        e2e_expect_exit 0 10
         stop_session
-        if e2e_running; then
-            kill -KILL "$e2e_program_pid"
-            wait "$e2e_program_pid" 2>/dev/null || true
-        else
-            e2e_expect_exit 0 1
-        fi
-        e2e_program_pid=""
     done
 
     e2e_step "$name: an application that refuses keeps the computer running"
@@ -378,7 +399,7 @@ request_cases() {
     expect_session_ended "the program logged it off"
     [[ -z $(logind_since_mark | grep -v '^Inhibit "idle"') ]] \
         || e2e_fail "logind was asked for a log-off the session did: $(logind_since_mark)"
-    e2e_running && e2e_expect_exit 0 10
+    e2e_expect_exit 0 10
     stop_session
 }
 

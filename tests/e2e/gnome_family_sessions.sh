@@ -145,10 +145,12 @@ start_session() {
         SESSION_MANAGER="$manager")
     if [[ $desktop == gnome ]]; then
         # The shell's end-session dialog is what the user answers; give it time to come up.
-        for i in $(seq 100); do
+        for i in $(seq 300); do
             grep -q "GNOME Shell started" "$E2E_WORK/$desktop-session.log" && break
             sleep 0.1
         done
+        grep -q "GNOME Shell started" "$E2E_WORK/$desktop-session.log" \
+            || e2e_fail "the shell did not start: $(tail -n 5 "$E2E_WORK/$desktop-session.log")"
         # The shell starts in its overview, where a click picks a window instead of reaching it.
         sleep 1
         xdotool key Escape

@@ -83,15 +83,23 @@ const std::vector<WayRow>& wayRows() {
     return rows;
 }
 
-// What tells whether a session manager that answered at once is ending the session.
+// What tells whether a session manager that was asked to end the session does so.
 SessionProbe probeFor(const ActionWay& way) {
     if (way.service == kGnome.service) {
-        return {std::string(kGnome.service), std::string(kGnome.path),
-                std::string(kGnome.interface), "IsSessionRunning", false};
+        return {std::string(kGnome.service),
+                std::string(kGnome.path),
+                std::string(kGnome.interface),
+                "IsSessionRunning",
+                false,
+                {}};
     }
-    // Both of Plasma's ways end the session through ksmserver.
-    return {std::string(kKsmServer.service), std::string(kKsmServer.path),
-            std::string(kKsmServer.interface), "isShuttingDown", true};
+    // Both of Plasma's ways end the session through ksmserver, with plasma-shutdown's help.
+    return {std::string(kKsmServer.service),
+            std::string(kKsmServer.path),
+            std::string(kKsmServer.interface),
+            "isShuttingDown",
+            true,
+            std::string(kPlasma.service)};
 }
 
 bool isError(const QDBusMessage& reply, QLatin1String name) {
@@ -225,33 +233,40 @@ private:
 
     void call(const ActionWay& way, const WayMethod& method, const QString& path) {
         const QDBusMessage message = messageFor(way, method, path);
+        // Watching from before the call: Plasma's cancel can be over within milliseconds.
+        SessionEndWatch* watch =
+            method.settles == Settles::ByReply ? nullptr : new SessionEndWatch(probeFor(way), this);
         callAsync(way.onSystemBus ? Bus::System : Bus::Session, message, boundFor(way, method),
-                  this, [this, way, method, message](const QDBusMessage& reply) {
-                      answered(way, method, message, reply);
+                  this, [this, method, message, watch](const QDBusMessage& reply) {
+                      answered(method, message, reply, watch);
                   });
     }
 
-    void answered(const ActionWay& way, const WayMethod& method, const QDBusMessage& message,
-                  const QDBusMessage& reply) {
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            if (method.settles == Settles::ByWatchingTheSession) {
-                watch(way, message, bounds_.endBegins);
-            } else {
-                finish(Result::CarriedOut);
-            }
+    void answered(const WayMethod& method, const QDBusMessage& message, const QDBusMessage& reply,
+                  SessionEndWatch* watch) {
+        if (reply.type() == QDBusMessage::ReplyMessage &&
+            method.settles == Settles::ByWatchingTheSession) {
+            begin(watch, message, bounds_.endBegins);
             return;
         }
-        if (isLockedDown(reply)) {
+        if (method.settles == Settles::AfterDesktopDialog &&
+            reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
+            // The session manager may have ended the session, and itself, before it answered;
+            // one still running the session timed out.
+            remember(message, reply);
+            begin(watch, message, std::chrono::milliseconds(0));
+            return;
+        }
+        if (watch != nullptr) {
+            watch->deleteLater();
+        }
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            finish(Result::CarriedOut);
+        } else if (isLockedDown(reply)) {
             remember(message, reply);
             finish(Result::Failed);
         } else if (method.settles == Settles::AfterDesktopDialog && isCancelled(reply)) {
             finish(Result::Declined);
-        } else if (method.settles == Settles::AfterDesktopDialog &&
-                   reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
-            // The session manager may have ended the session, and itself, before it answered;
-            // one still running the session timed out.
-            remember(message, reply);
-            watch(way, message, std::chrono::milliseconds(0));
         } else {
             failed(message, reply);
         }
@@ -260,38 +275,36 @@ private:
     // After a call that answered at once, `endBegins` is the time the session manager has to
     // begin; after a held call that timed out, none: it either ended the session, or still runs it
     // and did not answer, which passes the turn on.
-    void watch(const ActionWay& way, const QDBusMessage& message,
+    void begin(SessionEndWatch* watch, const QDBusMessage& message,
                std::chrono::milliseconds endBegins) {
         const bool answered = endBegins.count() > 0;
-        watchSessionEnd(probeFor(way), endBegins, bounds_.sessionEnds, this,
-                        [this, message, answered](SessionEnd end) {
-                            switch (end) {
-                                case SessionEnd::Ended:
-                                    finish(Result::CarriedOut);
-                                    return;
-                                case SessionEnd::Cancelled:
-                                    finish(Result::Declined);
-                                    return;
-                                case SessionEnd::NeverBegan:
-                                    if (!answered) {
-                                        tryNext();
-                                        return;
-                                    }
-                                    // A session manager told not to end the session answers so
-                                    // (MATE's and Cinnamon's lock-down): going round it to logind
-                                    // would be going round the administrator.
-                                    remember(describeCall(message) + " answered",
-                                             "the session manager did not end the session");
-                                    finish(Result::Failed);
-                                    return;
-                                case SessionEnd::Unfinished:
-                                    remember(
-                                        describeCall(message) + " answered",
-                                        "the session manager did not finish ending the session");
-                                    finish(Result::Failed);
-                                    return;
-                            }
-                        });
+        watch->begin(endBegins, bounds_.sessionEnds, [this, message, answered](SessionEnd end) {
+            switch (end) {
+                case SessionEnd::Ended:
+                    finish(Result::CarriedOut);
+                    return;
+                case SessionEnd::Cancelled:
+                    finish(Result::Declined);
+                    return;
+                case SessionEnd::NeverBegan:
+                    if (!answered) {
+                        tryNext();
+                        return;
+                    }
+                    // A session manager told not to end the session answers so (MATE's and
+                    // Cinnamon's lock-down): going round it to logind would be going round the
+                    // administrator.
+                    remember(describeCall(message) + " answered",
+                             "the session manager did not end the session");
+                    finish(Result::Failed);
+                    return;
+                case SessionEnd::Unfinished:
+                    remember(describeCall(message) + " answered",
+                             "the session manager did not finish ending the session");
+                    finish(Result::Failed);
+                    return;
+            }
+        });
     }
 
     // The session this process belongs to; a program started outside any session (from a

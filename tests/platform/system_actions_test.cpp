@@ -100,8 +100,7 @@ class SystemActionsTest : public QObject {
 private slots:
     void initTestCase() {
         buses_ = std::make_unique<PrivateBuses>();
-        mocks_["plasma"] = buses_->startMock(BusKind::Session, "org.kde.Shutdown", "/Shutdown",
-                                             "org.kde.Shutdown");
+        startPlasma();
         mocks_["ksmserver"] = buses_->startMock(BusKind::Session, "org.kde.ksmserver", "/KSMServer",
                                                 "org.kde.KSMServerInterface");
         mocks_["xfce"] = buses_->startMock(BusKind::Session, "org.xfce.SessionManager",
@@ -291,6 +290,18 @@ private slots:
         }
     }
 
+    // An application that cancels Plasma's logout at once: ksmserver shows it for a few
+    // milliseconds only, plasma-shutdown leaves at once.
+    void aQuickCancelInPlasmaIsStillTheUsersNo() {
+        answerWith("plasma.logoutAndShutdown=self.connection.release_name('org.kde.Shutdown')");
+        answerWith("ksmserver.isShuttingDown=ret = False");
+        const Outcome outcome = carryOut(SystemAction::ShutDown, "KDE");
+        const QStringList calls = recordedCalls();
+        startPlasma();
+        QCOMPARE(outcome.result, Result::Declined);
+        QCOMPARE(calls, QStringList{"plasma logoutAndShutdown()"});
+    }
+
     void reportsEveryWayThatFailed() {
         answerWith("xfce.Shutdown=org.freedesktop.DBus.Error.Failed:Session manager must be idle");
         answerWith(
@@ -329,6 +340,16 @@ private:
         return *mocks_.at(method.mock == "session" ? "logind" : method.mock);
     }
 
+    void startPlasma() {
+        mocks_.erase("plasma");
+        mocks_["plasma"] = buses_->startMock(BusKind::Session, "org.kde.Shutdown", "/Shutdown",
+                                             "org.kde.Shutdown");
+        QVERIFY(mocks_["plasma"]->isReady());
+        if (mocks_.count("logind")) {
+            init();  // in the middle of the tests: as every other mock is
+        }
+    }
+
     // GNOME's name owned by a session manager with every method of the real one, answering as
     // an idle session does.
     void startGnome(const QString& realInterface) {
@@ -345,13 +366,12 @@ private:
         gnomeMethods_ = methods;
     }
 
-    // "mock.Method=error.Name:message" answers with that error; "mock.Method=code" runs the
+    // "mock.Method=org.error.Name:message" answers with that error; "mock.Method=code" runs the
     // Python code instead.
     void answerWith(const QString& answer) {
         const QString key = answer.section('=', 0, 0);
         const QString reply = answer.section('=', 1);
-        const bool isError = !reply.contains('\n') && !reply.startsWith("ret") &&
-                             reply.section(':', 0, 0).contains('.');
+        const bool isError = reply.startsWith("org.");
         auto answerOn = [&](MockService& mock, const QString& interface, const QString& name,
                             const QString& in, const QString& out, const QString& path) {
             if (isError) {

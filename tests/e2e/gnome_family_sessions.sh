@@ -17,6 +17,9 @@ for tool in gnome-session gnome-shell mate-session cinnamon-session gdbus glib-c
 mate-session-manager, cinnamon-session, libglib2.0-bin)"
 done
 
+# A session manager that ignores SIGTERM (see stop_process) goes before the rest is cleaned up.
+trap 'session_status=$?; set +e; stop_session; (exit "$session_status"); e2e_cleanup' EXIT
+
 e2e_make_stubs
 e2e_start_xvfb
 e2e_start_buses

@@ -36,9 +36,9 @@ SessionEndWatch::SessionEndWatch(SessionProbe probe, QObject* parent)
     // A session manager that has asked logind to power off or restart may stay until the
     // computer goes down (Cinnamon's does); logind telling everyone is the proof.
     QDBusConnection::systemBus().connect(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForShutdown"),
-        this, SLOT(prepareForShutdown(bool)));
+        toQString(kLogindManager.service), toQString(kLogindManager.path),
+        toQString(kLogindManager.interface), QStringLiteral("PrepareForShutdown"), this,
+        SLOT(prepareForShutdown(bool)));
 }
 
 void SessionEndWatch::begin(std::chrono::milliseconds endBegins,

@@ -11,28 +11,22 @@
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
 #include "platform/session_end_watch.h"
+#include "platform/ways_in_turn.h"
 
 namespace veltrask::platform {
 
 namespace {
 
-struct Target {
-    bool onSystemBus;
-    std::string_view service;
-    std::string_view path;
-    std::string_view interface;
-};
+using Target = DBusObject;
 
-constexpr Target kGnome{false, "org.gnome.SessionManager", "/org/gnome/SessionManager",
-                        "org.gnome.SessionManager"};
+constexpr Target kGnome = kGnomeSessionManager;
 // Plasma 5.25 and later.
 constexpr Target kPlasma{false, "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown"};
 // Older Plasma: logout(no confirmation, type, force now), type 2 shuts down, 1 reboots, 0 logs off.
 constexpr Target kKsmServer{false, "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface"};
 constexpr Target kXfce{false, "org.xfce.SessionManager", "/org/xfce/SessionManager",
                        "org.xfce.Session.Manager"};
-constexpr Target kLogind{true, "org.freedesktop.login1", "/org/freedesktop/login1",
-                         "org.freedesktop.login1.Manager"};
+constexpr Target kLogind = kLogindManager;
 // Its path is the program's own session, looked up when needed: ending every session of the user
 // would take other people's work with it.
 constexpr Target kOwnLogindSession{true, "org.freedesktop.login1", "",
@@ -140,10 +134,6 @@ QStringList offeredMethods(const QString& introspection, const QString& interfac
     return methods;
 }
 
-QString toQt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QString& path) {
     QDBusMessage message = QDBusMessage::createMethodCall(QString::fromStdString(way.service), path,
                                                           QString::fromStdString(way.interface),
@@ -159,8 +149,8 @@ QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QSt
 }
 
 QDBusMessage logindCall(const char* method, const QVariant& argument) {
-    QDBusMessage message = QDBusMessage::createMethodCall(toQt(kLogind.service), toQt(kLogind.path),
-                                                          toQt(kLogind.interface), method);
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        toQString(kLogind.service), toQString(kLogind.path), toQString(kLogind.interface), method);
     message.setArguments({argument});
     return message;
 }
@@ -179,11 +169,12 @@ public:
           done_(std::move(done)) {}
 
     void tryNext() {
-        if (next_ == ways_.size()) {
+        const ActionWay* next = ways_.next();
+        if (next == nullptr) {
             finish(Result::Failed);
             return;
         }
-        const ActionWay& way = ways_[next_++];
+        const ActionWay& way = *next;
         if (way.toOwnSession) {
             findOwnSession(way);
         } else if (way.whereOwned) {
@@ -343,28 +334,24 @@ private:
     }
 
     void remember(const std::string& what, const std::string& message) {
-        tried_ += (tried_.empty() ? "" : "; ") + what;
-        lastError_ = message;
+        ways_.failed(what, message);
     }
 
     void finish(Result result) {
         Outcome outcome{result, {}, {}};
         if (result == Result::Failed) {
-            outcome.lastError = lastError_;
-            outcome.report =
-                "could not " + std::string(describeAction(action_)) + " (tried: " + tried_ + ")";
+            outcome.lastError = ways_.lastReason();
+            outcome.report = "could not " + std::string(describeAction(action_)) +
+                             " (tried: " + ways_.tried() + ")";
         }
         deleteLater();
         done_(std::move(outcome));
     }
 
     SystemAction action_;
-    std::vector<ActionWay> ways_;
+    WaysInTurn<ActionWay> ways_;
     Bounds bounds_;
     std::function<void(Outcome)> done_;
-    std::size_t next_ = 0;
-    std::string tried_;
-    std::string lastError_;
 };
 
 }  // namespace

@@ -262,7 +262,7 @@ TEST_F(ProgramTest, AccessAfterCloseFindsAHiddenMainWindowInItsInitialState) {
     act([&] {
         setText(main(), main().text1, "12");
         program.close(main());
-        core::Form1& fresh = program.form1();
+        core::Form1& fresh = program.openHiddenMainWindow();
         EXPECT_FALSE(fresh.isVisible());
         EXPECT_EQ(fresh.text1.text, "");
         EXPECT_EQ(fresh.label1.text, "9:00:00");

@@ -84,7 +84,7 @@ void UiTest::reminderClosedWhileMainHiddenKeepsRunning() {
     reminder = openReminder();
     main->close();
     QVERIFY(program_->existingForm1() == nullptr);
-    program_->dispatch([this] { program_->form1(); });
+    program_->dispatch([this] { program_->openHiddenMainWindow(); });
     QVERIFY(program_->existingForm1() != nullptr);
     QCOMPARE(mainView(), nullptr);
     reminder->close();

@@ -313,6 +313,7 @@ gnome_cases() {
     gnome_dialog_shown cancel
     xdotool mousemove --sync 401 455 click 1
     e2e_wait_window "$MAIN_TITLE" 10 >/dev/null
+    import -window root "$E2E_ARTIFACTS/$E2E_NAME-gnome-back.png" 2>/dev/null || true
     e2e_running || e2e_fail "the program ended after the cancel"
     [[ -z $(logind_since_mark | grep -v '^Inhibit "idle"') ]] \
         || e2e_fail "logind was asked after a cancel: $(logind_since_mark)"

@@ -285,13 +285,16 @@ private:
                     // A session manager told not to end the session answers so (MATE's and
                     // Cinnamon's lock-down): going round it to logind would be going round the
                     // administrator.
-                    remember(describeCall(message) + " answered",
-                             "the session manager did not end the session");
+                    remember(describeCall(message) +
+                                 " answered, but the session manager did not end the session",
+                             "桌面的会话管理器没有结束会话。");
                     finish(Result::Failed);
                     return;
                 case SessionEnd::Unfinished:
-                    remember(describeCall(message) + " answered",
-                             "the session manager did not finish ending the session");
+                    remember(describeCall(message) +
+                                 " answered, but the session manager did not finish ending the "
+                                 "session",
+                             "桌面的会话管理器没有完成结束会话。");
                     finish(Result::Failed);
                     return;
             }

@@ -363,6 +363,25 @@ e2e_recorded() {
     fi
 }
 
+# Prints the SESSION_MANAGER address a session manager gave the programs it started, read from
+# the environment of one of its children (the session's component or application), as if the
+# program under test had been started by that session.
+e2e_session_manager_of() {
+    local parent=$1 stat fields manager
+    for stat in /proc/[0-9]*/stat; do
+        read -r -a fields 2>/dev/null <"$stat" || continue
+        # The fourth field is the parent's id; a program name with blanks would shift it, and
+        # none of the sessions' programs has one.
+        [[ ${fields[3]:-} == "$parent" ]] || continue
+        manager=$(tr '\0' '\n' 2>/dev/null <"${stat%/stat}/environ" | sed -n 's/^SESSION_MANAGER=//p')
+        if [[ -n $manager ]]; then
+            echo "$manager"
+            return 0
+        fi
+    done
+    return 1
+}
+
 e2e_pass() {
     e2e_step "passed"
     exit 0

@@ -71,16 +71,7 @@ calls=$(e2e_recorded)
 e2e_step "a log-off from the desktop is not held up by an armed shutdown"
 start_session
 # Started as the session starts its programs, so that it takes part in the session's log-off.
-manager=""
-for stat in /proc/[0-9]*/stat; do
-    read -r -a fields <"$stat" 2>/dev/null || continue
-    # The fourth field is the parent's id; a program name with blanks would shift it, and
-    # none of the session's programs has one.
-    [[ ${fields[3]:-} == "$session_pid" ]] || continue
-    manager=$(tr '\0' '\n' <"${stat%/stat}/environ" 2>/dev/null | sed -n 's/^SESSION_MANAGER=//p')
-    [[ -n $manager ]] && break
-done
-[[ -n $manager ]] || e2e_fail "the session's programs have no SESSION_MANAGER"
+manager=$(e2e_session_manager_of "$session_pid") || e2e_fail "the session's programs have no SESSION_MANAGER"
 E2E_ENV+=(SESSION_MANAGER="$manager")
 e2e_start_program
 main=$(e2e_wait_window "$MAIN_TITLE")

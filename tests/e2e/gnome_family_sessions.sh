@@ -8,6 +8,7 @@
 # against.
 E2E_LIMIT=${E2E_LIMIT:-300}
 source "$(dirname "$0")/lib.sh"
+e2e_real_sessions_or_skip "GNOME, MATE and Cinnamon session managers"
 
 DATA=$(cd "$(dirname "$0")/../data/dbus" && pwd)
 INTERFACE_XML=$(dirname "$0")/interface_xml.py
@@ -129,7 +130,8 @@ SCHEMA
 start_session() {
     stop_session
     e2e_sandbox
-    env -i "${session_env[@]}" "${session_command[@]}" >>"$E2E_WORK/$desktop-session.log" 2>&1 &
+    # A log of its own for each session: the shell's start is looked for in it.
+    env -i "${session_env[@]}" "${session_command[@]}" >"$E2E_WORK/$desktop-session.log" 2>&1 &
     session_pid=$!
     e2e_helper_pids+=("$session_pid")
     local i manager="" running=""

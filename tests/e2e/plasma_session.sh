@@ -7,6 +7,7 @@
 # lets the program act through it as a user would, and checks from whom logind heard what.
 E2E_LIMIT=${E2E_LIMIT:-120}
 source "$(dirname "$0")/lib.sh"
+e2e_real_sessions_or_skip "Plasma session services"
 
 DATA=$(cd "$(dirname "$0")/../data/dbus" && pwd)
 INTERFACE_XML=$(dirname "$0")/interface_xml.py

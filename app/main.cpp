@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "app/utf8_locale.h"
 #include "core/program.h"
 #include "platform/desktop_system.h"
 #include "platform/single_instance.h"
@@ -13,6 +14,8 @@
 #include "ui/font_warm_up.h"
 
 int main(int argc, char* argv[]) {
+    // First of all: it changes the environment, which the font thread below reads.
+    veltrask::app::chooseUtf8CharacterType();
     const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
     // The program takes no arguments; whatever is given is ignored.

@@ -12,6 +12,7 @@
 #include "ui/appearance.h"
 #include "ui/desktop_presenter.h"
 #include "ui/font_warm_up.h"
+#include "veltrask/identity.h"
 
 int main(int argc, char* argv[]) {
     // First of all: it changes the environment, which the font thread below reads.
@@ -20,13 +21,12 @@ int main(int argc, char* argv[]) {
     veltrask::platform::preferDesktopDrawnWindows();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Veltrask"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0.0.3"));
+    QApplication::setApplicationName(QString::fromLatin1(veltrask::kApplicationName));
+    QApplication::setApplicationVersion(QString::fromLatin1(veltrask::kApplicationVersion));
     QApplication::setOrganizationDomain(QStringLiteral("example.org"));
     // The installed menu entry's id: Wayland compositors match the windows to it by this name.
-    QApplication::setDesktopFileName(QStringLiteral("org.example.Veltrask"));
-    app.setProperty("description",
-                    QStringLiteral("一个可以自动为您关机、注销、重启的程序，还可以设置提醒。"));
+    QApplication::setDesktopFileName(QString::fromLatin1(veltrask::kApplicationId));
+    app.setProperty("description", QString::fromUtf8(veltrask::kApplicationDescription));
     veltrask::ui::applyAppearance(veltrask::ui::IconTiming::AfterFirstFrame);
     veltrask::ui::restCaretWhenIdle();
     // Only the core ends the program, when its last window is gone.
@@ -44,9 +44,16 @@ int main(int argc, char* argv[]) {
         presenter.setActivationToken(std::move(token));
         program.dispatch([&program] { program.activate(); });
     });
-    if (instance.claim() == veltrask::platform::Launch::HandedOver) {
+    // The bus answers while the main window is built; the answer is taken just before it shows.
+    instance.ask();
+    auto launch = veltrask::platform::Launch::Independent;
+    presenter.beforeFirstShow([&] {
+        launch = instance.claim();
+        return launch != veltrask::platform::Launch::HandedOver;
+    });
+    program.start();
+    if (launch == veltrask::platform::Launch::HandedOver) {
         return 0;
     }
-    program.start();
     return QApplication::exec();
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Starts a program and reports how long it took from exec to the first top-level window being
-// mapped and, given where the program draws some text, to the first frame that shows that text,
-// as the X server saw them; and how much memory the program holds a moment later. Watching the
-// server rather than the program keeps the measurement out of the program measured.
+// mapped and, given where the program draws some text, to the first frame that shows that text
+// in a client area drawn whole, as the X server saw them; and how much memory the program holds a
+// moment later. Watching the server rather than the program keeps the measurement out of the
+// program measured.
 //
 //   map_timer [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM [ARGUMENT...]
 //
@@ -137,12 +138,19 @@ unsigned long paintBackdrop(Display* display) {
     return colour.pixel;
 }
 
-// Whether the box shows text: the program has drawn all of it (no backdrop shows through) and it
-// holds more than one colour (not just the background the text goes on).
+// Whether the window shows the text: the program has drawn its whole client area (no backdrop
+// shows through anywhere, so a frame drawn in parts does not count before its last part) and the
+// box holds more than one colour (not just the background the text goes on).
 bool showsText(Display* display, Window window, const Box& box, unsigned long backdrop) {
     xFailed = false;
-    XImage* image =
-        XGetImage(display, window, box.x, box.y, box.width, box.height, AllPlanes, ZPixmap);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, window, &attributes) == 0 || xFailed ||
+        attributes.width < box.x + static_cast<int>(box.width) ||
+        attributes.height < box.y + static_cast<int>(box.height)) {
+        return false;
+    }
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     XSync(display, False);
     if (image == nullptr || xFailed) {
         if (image != nullptr) {
@@ -150,17 +158,23 @@ bool showsText(Display* display, Window window, const Box& box, unsigned long ba
         }
         return false;
     }
-    const unsigned long first = XGetPixel(image, 0, 0);
-    bool uniform = true;
     bool complete = true;
     for (int y = 0; y < image->height && complete; ++y) {
         for (int x = 0; x < image->width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            if (pixel == backdrop) {
+            if (XGetPixel(image, x, y) == backdrop) {
                 complete = false;
                 break;
             }
-            uniform = uniform && pixel == first;
+        }
+    }
+    const unsigned long first = XGetPixel(image, box.x, box.y);
+    bool uniform = true;
+    for (int y = box.y; y < box.y + static_cast<int>(box.height) && uniform; ++y) {
+        for (int x = box.x; x < box.x + static_cast<int>(box.width); ++x) {
+            if (XGetPixel(image, x, y) != first) {
+                uniform = false;
+                break;
+            }
         }
     }
     XDestroyImage(image);

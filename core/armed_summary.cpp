@@ -3,13 +3,12 @@
 
 #include "actions.h"
 #include "form1.h"
-#include "program.h"
 
 namespace veltrask::core {
 
-std::optional<std::string> armedSummary(const Program& program) {
-    const Form1* form = program.existingForm1();
-    if (form == nullptr || form->isVisible() || program.existingForm3() != nullptr) {
+std::optional<std::string> armedSummary(const Form1* main, bool confirming) {
+    const Form1* form = main;
+    if (form == nullptr || form->isVisible() || confirming) {
         return std::nullopt;
     }
     std::string summary;
@@ -41,11 +40,11 @@ bool countdownRunning(const Form1& form) {
 
 }  // namespace
 
-bool systemActionArmed(const Program& program) {
-    if (program.existingForm3() != nullptr) {
+bool systemActionArmed(const Form1* main, bool confirming) {
+    if (confirming) {
         return true;
     }
-    const Form1* form = program.existingForm1();
+    const Form1* form = main;
     return form != nullptr && commandFor(form->combo1.text).has_value() &&
            (countdownRunning(*form) || targetComplete(*form));
 }

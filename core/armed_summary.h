@@ -6,19 +6,17 @@
 
 namespace veltrask::core {
 
-class Program;
+class Form1;
 
 // What a hidden main window has armed, in words: the action with its target time, and the seconds
-// a countdown has left. Nothing when the main window is shown, when a confirmation window is
-// counting (the hidden main window is then a fresh one), or when nothing is armed. A tray icon
-// stands in for the hidden window exactly while this has a value.
-std::optional<std::string> armedSummary(const Program& program);
-
-class Form1;
+// a countdown has left. Nothing when the main window is shown or closed, when a confirmation
+// window is counting (the hidden main window is then a fresh one), or when nothing is armed. A
+// tray icon stands in for the hidden window exactly while this has a value.
+std::optional<std::string> armedSummary(const Form1* main, bool confirming);
 
 // Whether a shutdown, restart or log-off is on its way: armed in the main window, by a complete
 // clock-time target or a running countdown, or counting down in the confirmation window.
-bool systemActionArmed(const Program& program);
+bool systemActionArmed(const Form1* main, bool confirming);
 
 // The armed system action in words, for the desktop to show as the reason it stays awake:
 // "将在 23:00:00 关闭计算机", "倒计时 150 秒后重新启动".

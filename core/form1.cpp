@@ -6,7 +6,6 @@
 
 #include "armed_summary.h"
 #include "numbers.h"
-#include "program.h"
 #include "time_text.h"
 
 namespace veltrask::core {
@@ -38,7 +37,6 @@ std::string withLineBreaksAsSpaces(std::string_view text) {
     return result;
 }
 
-constexpr int kTickMs = 1000;
 // A late tick makes up for the seconds it skipped only when the clock moved on by less than a
 // minute; a larger jump is a suspended computer or a changed clock, and catching up on it would
 // carry out a stale schedule the moment the computer wakes.
@@ -54,10 +52,10 @@ bool filled(const Control& field) {
 
 }  // namespace
 
-Form1::Form1(Program& program)
-    : Window(program, WindowKind::Form1, std::string(kMainCaption)),
-      timer1(program, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::RealSeconds, [this] { timer2Tick(); }) {
+Form1::Form1(Windows& windows)
+    : Window(windows, WindowKind::Form1, std::string(kMainCaption)),
+      timer1(windows, "Timer1", TimerControl::Pacing::EverySecond, [this] { timer1Tick(); }),
+      timer2(windows, "Timer2", TimerControl::Pacing::RealSeconds, [this] { timer2Tick(); }) {
     setControls({&label1,  &text1,   &label2,   &label3,  &text2,  &label4,  &text3,
                  &label5,  &label6,  &command1, &label8,  &text4,  &label9,  &combo1,
                  &option1, &option2, &text5,    &label10, &text6,  &label11, &text7,
@@ -79,7 +77,7 @@ Form1::Form1(Program& program)
 Form1::~Form1() = default;
 
 void Form1::startUp() {
-    setText(label1, program().currentTimeText());
+    setText(label1, windows().currentTimeText());
     focusFirst();
 }
 
@@ -88,15 +86,21 @@ void Form1::stopTimers() {
     timer2.setEnabled(false);
 }
 
-// Clock tick. A firing system action replaces this window, so each step asks the program for the
-// main window afresh instead of working on `this`.
+// Clock tick. A fired system action replaces this window; the fresh main window shows the time
+// from its own start-up, so nothing more is done here then.
 void Form1::timer1Tick() {
-    Program& program = this->program();
-    const int nowSeconds = program.system().msecsSinceMidnight() / 1000;
-    program.form1().clockTimeCheck(nowSeconds);
-    program.form1().countdownCheck();
-    Form1& current = program.form1();
-    current.setText(current.label1, program.currentTimeText());
+    const int nowSeconds = windows().system().msecsSinceMidnight() / 1000;
+    if (clockTimeDue(nowSeconds) && fire()) {
+        return;
+    }
+    if (countdownDue()) {
+        if (fire()) {
+            return;
+        }
+        timer2.setEnabled(false);
+        setText(label13, "");
+    }
+    setText(label1, windows().currentTimeText());
 }
 
 bool Form1::targetMatches(int secondOfDay) const {
@@ -112,10 +116,10 @@ bool Form1::targetMatches(int secondOfDay) const {
     return text1.text == std::to_string(hour);
 }
 
-void Form1::clockTimeCheck(int nowSeconds) {
+bool Form1::clockTimeDue(int nowSeconds) const {
     const std::optional<int> shown = parseTimeText(label1.text);
     if (!shown) {
-        return;
+        return false;
     }
     bool due = targetMatches(*shown);
     const int gap = ((nowSeconds - *shown) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
@@ -125,36 +129,21 @@ void Form1::clockTimeCheck(int nowSeconds) {
             due = targetMatches((*shown + step) % kSecondsPerDay);
         }
     }
-    if (!due) {
-        return;
-    }
-    Program& program = this->program();
-    if (combo1.text != kRemindMe) {
-        // The confirmation window reads the action and lead time from this window at its
-        // start-up, so it must open before this window is discarded.
-        program.showForm3();
-        program.close(*this);
-    } else {
-        program.showForm4();
-    }
+    return due;
 }
 
-void Form1::countdownCheck() {
+bool Form1::countdownDue() const {
     const std::optional<double> remaining = textToNumber(label13.text);
-    if (!remaining || *remaining > 0) {
-        return;
+    return remaining && *remaining <= 0;
+}
+
+bool Form1::fire() {
+    if (combo1.text == kRemindMe) {
+        windows().openReminder();
+        return false;
     }
-    Program& program = this->program();
-    if (combo1.text != kRemindMe) {
-        program.showForm3();
-        program.close(*this);
-        Form1& current = program.form1();
-        current.setText(current.label13, "");
-    } else {
-        program.showForm4();
-        timer2.setEnabled(false);
-        setText(label13, "");
-    }
+    windows().replaceMainWithConfirmation();
+    return true;
 }
 
 void Form1::timer2Tick() {
@@ -168,8 +157,8 @@ void Form1::timer2Tick() {
 
 void Form1::command1Click() {
     arm();
-    if (systemActionArmed(program())) {
-        program().holdAwake(awakeReason(*this));
+    if (windows().systemActionArmed()) {
+        windows().holdAwake(awakeReason(*this));
     }
 }
 
@@ -186,7 +175,7 @@ void Form1::arm() {
     const bool countdownFilled = filled(text5) || filled(text6) || filled(text7);
     if (isActionName(combo1.text)) {
         if ((filled(text1) && filled(text2) && filled(text3)) || countdownFilled) {
-            program().hide(*this);
+            windows().hide(*this);
         }
     }
     if (!countdownFilled) {
@@ -222,33 +211,32 @@ void Form1::arm() {
 }
 
 void Form1::option1Click() {
-    setChecked(option1, true);
-    setChecked(option2, false);
-    for (Control* field : {&text1, &text2, &text3}) {
-        setEnabled(*field, true);
-    }
-    for (Control* field : {&text5, &text6, &text7}) {
-        setEnabled(*field, false);
-    }
-    for (Control* field : {&text5, &text6, &text7}) {
-        setText(*field, "");
-    }
-    setFocus(text1);
+    chooseMode(false);
 }
 
 void Form1::option2Click() {
-    setChecked(option1, false);
-    setChecked(option2, true);
-    for (Control* field : {&text1, &text2, &text3}) {
-        setEnabled(*field, false);
-    }
-    for (Control* field : {&text5, &text6, &text7}) {
+    chooseMode(true);
+}
+
+// The mode not chosen has its fields emptied and disabled, so that only one kind of target is
+// ever armed.
+void Form1::chooseMode(bool byCountdown) {
+    const std::initializer_list<Control*> clockFields{&text1, &text2, &text3};
+    const std::initializer_list<Control*> countdownFields{&text5, &text6, &text7};
+    const auto& chosen = byCountdown ? countdownFields : clockFields;
+    const auto& other = byCountdown ? clockFields : countdownFields;
+    setChecked(option1, !byCountdown);
+    setChecked(option2, byCountdown);
+    for (Control* field : chosen) {
         setEnabled(*field, true);
     }
-    for (Control* field : {&text1, &text2, &text3}) {
+    for (Control* field : other) {
+        setEnabled(*field, false);
+    }
+    for (Control* field : other) {
         setText(*field, "");
     }
-    setFocus(text5);
+    setFocus(**chosen.begin());
 }
 
 void Form1::chooseAction(std::size_t index) {
@@ -280,7 +268,7 @@ void Form1::combo1Click() {
 
 void Form1::label14Click() {
     // An address that cannot be opened changes nothing.
-    program().system().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite), {});
+    windows().system().runCommand(std::string(kOpenAddressCommand) + std::string(kWebsite), {});
 }
 
 void Form1::text8GotFocus() {

@@ -10,16 +10,14 @@
 namespace veltrask::core {
 
 inline constexpr std::string_view kMainCaption = "VeltraskV3.0正式版";
-inline constexpr std::string_view kReminderPlaceholder = "请输入要提醒的内容";
 inline constexpr std::string_view kCreditLine = "Veltrask 定时关机与提醒，自由软件。";
 inline constexpr std::string_view kWebsiteLead = "欢迎访问我们的网站：";
-inline constexpr std::string_view kDefaultLeadTime = "30";
 
 // The main window: it holds every value of the schedule in its controls, shows the clock, and fires
 // the reminder or the system action when the clock reaches the target or a countdown runs out.
 class Form1 final : public Window {
 public:
-    explicit Form1(Program& program);
+    explicit Form1(Windows& windows);
     ~Form1() override;
 
     // Controls, in tab order, with what each one is for.
@@ -96,10 +94,14 @@ private:
     // What the confirm button does to the schedule: pads and checks the fields, hides the window
     // and starts a countdown.
     void arm();
-    void clockTimeCheck(int nowSeconds);
-    void countdownCheck();
+    // Whether the clock reached the target, the seconds a late tick skipped included.
+    bool clockTimeDue(int nowSeconds) const;
+    bool countdownDue() const;
     bool targetMatches(int secondOfDay) const;
-    void fire();
+    // Fires what the schedule names. True when a system action replaced this window, which then
+    // only waits to be destroyed.
+    bool fire();
+    void chooseMode(bool byCountdown);
 };
 
 }  // namespace veltrask::core

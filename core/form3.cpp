@@ -5,9 +5,7 @@
 #include <string>
 
 #include "actions.h"
-#include "form1.h"
 #include "numbers.h"
-#include "program.h"
 
 namespace veltrask::core {
 
@@ -22,22 +20,21 @@ std::string countableLeadTime(const std::string& text) {
 
 }  // namespace
 
-Form3::Form3(Program& program)
-    : Window(program, WindowKind::Form3, ""),
-      timer1(program, "Timer1", TimerControl::Pacing::SteadySecond, [this] { timer1Tick(); }),
-      timer2(program, "Timer2", TimerControl::Pacing::Immediately, [this] { timer2Tick(); }) {
+Form3::Form3(Windows& windows)
+    : Window(windows, WindowKind::Form3, ""),
+      timer1(windows, "Timer1", TimerControl::Pacing::SteadySecond, [this] { timer1Tick(); }),
+      timer2(windows, "Timer2", TimerControl::Pacing::Immediately, [this] { timer2Tick(); }) {
     setControls({&label1, &label2, &command1, &command2});
 }
 
 Form3::~Form3() = default;
 
 void Form3::startUp() {
-    Program& program = this->program();
-    program.system().beep();
-    const Form1& main = program.form1();
-    const std::string action = main.combo1.text;
+    windows().system().beep();
+    const MainValues main = windows().mainValues();
+    const std::string& action = main.action;
     setCaption("真的要" + action + "吗？");
-    setText(label1, countableLeadTime(main.text4.text));
+    setText(label1, countableLeadTime(main.leadTime));
     setText(label2, "秒后" + action);
     setText(command1, action);
     focusFirst();
@@ -72,11 +69,10 @@ void Form3::timer2Tick() {
 }
 
 void Form3::carryOut() {
-    Program& program = this->program();
     if (const std::optional<std::string_view> command = commandFor(command1.text)) {
-        program.carryOut(command1.text, *command);
+        windows().carryOut(command1.text, *command);
     } else {
-        program.endProgram(0);
+        windows().endProgram(0);
     }
 }
 
@@ -85,13 +81,12 @@ void Form3::command1Click() {
 }
 
 void Form3::command2Click() {
-    Program& program = this->program();
-    program.close(*this);
-    program.showForm1();
+    windows().close(*this);
+    windows().showMainWindow();
 }
 
 void Form3::closing() {
-    program().showForm1();
+    windows().showMainWindow();
 }
 
 void Form3::click(Control& control) {

@@ -10,7 +10,7 @@ namespace veltrask::core {
 // in Command1's caption and the seconds left in Label1's; nothing else is kept.
 class Form3 final : public Window {
 public:
-    explicit Form3(Program& program);
+    explicit Form3(Windows& windows);
     ~Form3() override;
 
     Control label1{"Label1", ControlKind::Label};

@@ -62,11 +62,10 @@ std::optional<double> textToNumber(std::string_view text) {
 }
 
 std::string numberToText(double value) {
-    constexpr double kExactIntegerLimit = 9007199254740992.0;  // 2^53
     if (value == 0) {
         return "0";  // also for -0
     }
-    if (std::trunc(value) == value && std::fabs(value) <= kExactIntegerLimit) {
+    if (std::trunc(value) == value && std::fabs(value) <= kFirstUncountable) {
         return std::to_string(static_cast<std::int64_t>(value));
     }
     char buffer[64];

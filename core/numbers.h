@@ -15,7 +15,8 @@ std::optional<double> textToNumber(std::string_view text);
 // negatives, never a leading blank. textToNumber reads every such text back to its value.
 std::string numberToText(double value);
 
-// From 2^53 on a double no longer steps down by one, so a count from there could never reach zero.
+// 2^53: up to here a double holds every whole number; from here on it no longer steps down by one,
+// so a count from there could never reach zero.
 inline constexpr double kFirstUncountable = 9007199254740992.0;
 
 // The number a countdown can count down from one by one, or nullopt.

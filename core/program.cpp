@@ -2,6 +2,7 @@
 #include "program.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "armed_summary.h"
 #include "form1.h"
@@ -18,12 +19,20 @@ Program::Program(System& system, Presenter& presenter)
 
 Program::~Program() {
     // Discarded without close handlers, as at the end of the program.
+    for (Window* window : openWindows()) {
+        window->stopTimers();
+    }
+}
+
+std::vector<Window*> Program::openWindows() const {
+    std::vector<Window*> windows;
     for (Window* window : {static_cast<Window*>(form1_.get()), static_cast<Window*>(form3_.get()),
                            static_cast<Window*>(form4_.get())}) {
         if (window != nullptr) {
-            window->stopTimers();
+            windows.push_back(window);
         }
     }
+    return windows;
 }
 
 void Program::start() {
@@ -39,12 +48,17 @@ Form& Program::create(std::unique_ptr<Form>& slot) {
     return *slot;
 }
 
-Form1& Program::form1() {
+Form1& Program::form1() const {
+    assert(form1_ != nullptr);
+    return *form1_;
+}
+
+Form1& Program::openHiddenMainWindow() {
     return create(form1_);
 }
 
 Form1& Program::showForm1() {
-    Form1& form = form1();
+    Form1& form = create(form1_);
     show(form);
     return form;
 }
@@ -111,14 +125,48 @@ void Program::endProgram(int exitCode) {
         return;
     }
     ended_ = true;
-    for (Window* window : {static_cast<Window*>(form1_.get()), static_cast<Window*>(form3_.get()),
-                           static_cast<Window*>(form4_.get())}) {
-        if (window != nullptr) {
-            window->stopTimers();
-        }
+    for (Window* window : openWindows()) {
+        window->stopTimers();
     }
     releaseAwake();
     system_.endProgram(exitCode);
+}
+
+void Program::openReminder() {
+    showForm4();
+}
+
+void Program::replaceMainWithConfirmation() {
+    // The confirmation copies the main window's values at its start-up, so it opens first.
+    showForm3();
+    if (form1_) {
+        close(*form1_);
+    }
+    openHiddenMainWindow();
+}
+
+void Program::showMainWindow() {
+    showForm1();
+}
+
+MainValues Program::mainValues() const {
+    if (!form1_) {
+        return {std::string(kRemindMe), std::string(kDefaultLeadTime),
+                std::string(kReminderPlaceholder)};
+    }
+    return {form1_->combo1.text, form1_->text4.text, form1_->text8.text};
+}
+
+bool Program::systemActionArmed() const {
+    return core::systemActionArmed(form1_.get(), form3_ != nullptr);
+}
+
+std::optional<std::string> armedSummary(const Program& program) {
+    return armedSummary(program.existingForm1(), program.existingForm3() != nullptr);
+}
+
+bool systemActionArmed(const Program& program) {
+    return program.systemActionArmed();
 }
 
 void Program::discardWindows() {
@@ -143,11 +191,20 @@ void Program::carryOut(std::string_view actionName, std::string_view commandLine
         if (ended_) {
             return;
         }
-        if (outcome.carriedOut) {
-            endProgram(0);
-            return;
+        switch (outcome.result) {
+            case CommandOutcome::Result::CarriedOut:
+                endProgram(0);
+                return;
+            case CommandOutcome::Result::Declined:
+                // As after 取消 in the confirmation window: the schedule is over, and a fresh
+                // main window lets the user arm another.
+                carryingOut_ = false;
+                dispatch([this] { showForm1(); });
+                return;
+            case CommandOutcome::Result::Failed:
+                presenter_.showFailure(failure + outcome.reason, [this] { endProgram(1); });
+                return;
         }
-        presenter_.showFailure(failure + outcome.reason, [this] { endProgram(1); });
     });
 }
 
@@ -196,7 +253,7 @@ void Program::secondTimersChanged() {
         // A few milliseconds past the boundary, so that a timer that fires a little early still
         // reads the new second.
         constexpr int kMarginMs = 5;
-        secondTimer_->start(1000 - system_.msecsSinceMidnight() % 1000 + kMarginMs);
+        secondTimer_->start(kTickMs - system_.msecsSinceMidnight() % kTickMs + kMarginMs);
         secondTimerArmed_ = true;
     } else if (!needed && secondTimerArmed_) {
         secondTimer_->stop();
@@ -240,7 +297,7 @@ void Program::finishEvent() {
     if (ended_) {
         return;
     }
-    if (holdingAwake_ && !systemActionArmed(*this)) {
+    if (holdingAwake_ && !systemActionArmed()) {
         releaseAwake();
     }
     if (!form1_ && !form3_ && !form4_ && !carryingOut_) {

@@ -18,9 +18,16 @@ public:
     virtual void stop() = 0;
 };
 
-// How carrying out a command line ended. A refusal comes with the reason the desktop gave.
+// How carrying out a command line ended.
 struct CommandOutcome {
-    bool carriedOut = true;
+    enum class Result {
+        CarriedOut,
+        // The user said no in the desktop's own dialog: an answer, not a failure.
+        Declined,
+        // Nothing could carry it out; `reason` is what the desktop gave.
+        Failed,
+    };
+    Result result = Result::CarriedOut;
     std::string reason;
 };
 

@@ -5,25 +5,24 @@
 #include <cstddef>
 
 #include "numbers.h"
-#include "program.h"
 #include "system.h"
 
 namespace veltrask::core {
 
-TimerControl::TimerControl(Program& program, std::string_view name, Pacing pacing,
+TimerControl::TimerControl(Windows& windows, std::string_view name, Pacing pacing,
                            std::function<void()> onTick)
-    : program_(program), name_(name), pacing_(pacing), onTick_(std::move(onTick)) {
+    : windows_(windows), name_(name), pacing_(pacing), onTick_(std::move(onTick)) {
     if (pacing_ == Pacing::Immediately) {
         immediate_ =
-            program.system().createTimer([this] { program_.dispatch([this] { tick(); }); });
+            windows.system().createTimer([this] { windows_.handleEvent([this] { tick(); }); });
     } else {
-        program_.addSecondTimer(*this);
+        windows_.addSecondTimer(*this);
     }
 }
 
 TimerControl::~TimerControl() {
     if (pacing_ != Pacing::Immediately) {
-        program_.removeSecondTimer(*this);
+        windows_.removeSecondTimer(*this);
     }
 }
 
@@ -33,10 +32,10 @@ void TimerControl::setEnabled(bool enabled) {
     }
     enabled_ = enabled;
     if ((pacing_ == Pacing::SteadySecond || pacing_ == Pacing::RealSeconds) && enabled_) {
-        nextDueMs_ = program_.system().monotonicMs() + 1000;
+        nextDueMs_ = windows_.system().monotonicMs() + kTickMs;
     }
     if (pacing_ != Pacing::Immediately) {
-        program_.secondTimersChanged();
+        windows_.secondTimersChanged();
     } else if (enabled_) {
         immediate_->start(0);
     } else {
@@ -58,7 +57,7 @@ void TimerControl::tick() {
     if (pacing_ == Pacing::SteadySecond || pacing_ == Pacing::RealSeconds) {
         // A steady timer does not catch up late ticks: a second missed lengthens its count. The
         // program catches up a real-seconds timer by ticking it again while it is still due.
-        nextDueMs_ += 1000;
+        nextDueMs_ += kTickMs;
     }
     if (pacing_ == Pacing::Immediately) {
         enabled_ = false;
@@ -66,8 +65,8 @@ void TimerControl::tick() {
     onTick_();
 }
 
-Window::Window(Program& program, WindowKind kind, std::string caption)
-    : program_(program), kind_(kind), caption_(std::move(caption)) {}
+Window::Window(Windows& windows, WindowKind kind, std::string caption)
+    : windows_(windows), kind_(kind), caption_(std::move(caption)) {}
 
 Window::~Window() = default;
 

@@ -10,10 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "windows.h"
+
 namespace veltrask::core {
 
-class Program;
 class Timer;
+
+// The period of every window timer that is not immediate.
+inline constexpr int kTickMs = 1000;
 
 struct Rgb {
     int red = 0;
@@ -69,7 +73,7 @@ public:
         Immediately,
     };
 
-    TimerControl(Program& program, std::string_view name, Pacing pacing,
+    TimerControl(Windows& windows, std::string_view name, Pacing pacing,
                  std::function<void()> onTick);
     ~TimerControl();
     TimerControl(const TimerControl&) = delete;
@@ -88,7 +92,7 @@ private:
 
     std::int64_t nextDueMs_ = 0;  // steady timers: the monotonic time of the next tick
 
-    Program& program_;
+    Windows& windows_;
     std::string name_;
     Pacing pacing_;
     std::function<void()> onTick_;
@@ -100,13 +104,13 @@ enum class WindowKind { Form1, Form3, Form4 };
 
 class Window {
 public:
-    Window(Program& program, WindowKind kind, std::string caption);
+    Window(Windows& windows, WindowKind kind, std::string caption);
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
     WindowKind kind() const { return kind_; }
-    Program& program() const { return program_; }
+    Windows& windows() const { return windows_; }
     const std::string& caption() const { return caption_; }
     bool isVisible() const { return visible_; }
     // Every control, in tab order.
@@ -167,7 +171,7 @@ protected:
 private:
     void moveFocusOnIfHeld(Control& control);
 
-    Program& program_;
+    Windows& windows_;
     WindowKind kind_;
     std::string caption_;
     bool visible_ = false;

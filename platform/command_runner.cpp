@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/command_runner.h"
+#include "platform/log.h"
 
 #include <QDesktopServices>
 #include <QString>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <iostream>
 
 #include "core/actions.h"
 
@@ -44,7 +44,7 @@ bool openAddress(const std::string& address) {
     // Inside a sandbox this goes through the desktop portal; elsewhere to the desktop's handler.
     const bool opened = QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
     if (!opened) {
-        std::cerr << "veltrask: could not open " << address << '\n';
+        qCWarning(lcVeltrask, "could not open %s", address.c_str());
     }
     return opened;
 }

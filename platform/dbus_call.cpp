@@ -11,6 +11,19 @@
 
 namespace veltrask::platform {
 
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QDBusMessage methodCall(const DBusObject& object, const char* method,
+                        const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(toQString(object.service), toQString(object.path),
+                                       toQString(object.interface), QString::fromUtf8(method));
+    message.setArguments(arguments);
+    return message;
+}
+
 namespace {
 
 QDBusConnection connectionTo(Bus bus) {

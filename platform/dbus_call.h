@@ -6,12 +6,35 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class QObject;
 
 namespace veltrask::platform {
 
 enum class Bus { Session, System };
+
+// Where a service answers: each written once, for everyone who calls it.
+struct DBusObject {
+    bool onSystemBus;
+    std::string_view service;
+    std::string_view path;
+    std::string_view interface;
+};
+
+inline constexpr DBusObject kGnomeSessionManager{
+    false, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager"};
+inline constexpr DBusObject kPowerManagementInhibit{false, "org.freedesktop.PowerManagement",
+                                                    "/org/freedesktop/PowerManagement/Inhibit",
+                                                    "org.freedesktop.PowerManagement.Inhibit"};
+inline constexpr DBusObject kLogindManager{
+    true, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager"};
+
+QString toQString(std::string_view text);
+
+// A call of `method` on the object, with the arguments given.
+QDBusMessage methodCall(const DBusObject& object, const char* method,
+                        const QVariantList& arguments = {});
 
 // Sends `message` on `bus`, connecting to the bus on first use, and hands the reply, or an error
 // message when the call failed, was not answered within `bound` or the bus cannot be reached, to

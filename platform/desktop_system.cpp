@@ -10,48 +10,50 @@
 #include <ctime>
 
 #include <algorithm>
-#include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 
 #include "platform/command_runner.h"
 #include "platform/idle_inhibitor.h"
+#include "platform/log.h"
 #include "platform/system_actions.h"
 
 namespace veltrask::platform {
 
 namespace {
 
+// A Qt timer that knows while its timeout is being delivered: it must not be deleted then.
+class DeliveringTimer final : public QTimer {
+public:
+    bool delivering = false;
+};
+
 class QtTimer final : public core::Timer {
 public:
-    explicit QtTimer(std::function<void()> onTimeout) : timer_(new QTimer) {
+    explicit QtTimer(std::function<void()> onTimeout)
+        : timer_(std::make_unique<DeliveringTimer>()) {
         // The clock timer is armed a few milliseconds after each second boundary: a coarse timer
         // could deliver the tick on the wrong side of it.
         timer_->setTimerType(Qt::PreciseTimer);
         timer_->setSingleShot(true);
-        QObject::connect(timer_, &QTimer::timeout, timer_,
-                         [this, onTimeout = std::move(onTimeout)] {
-                             // The callback may destroy this object; the flag lives on the stack to
-                             // tell.
-                             bool destroyed = false;
-                             destroyedFlag_ = &destroyed;
-                             onTimeout();
-                             if (!destroyed) {
-                                 destroyedFlag_ = nullptr;
-                             }
-                         });
+        DeliveringTimer* timer = timer_.get();
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, onTimeout = std::move(onTimeout)] {
+            // The callback may destroy this object; the Qt timer outlives it
+            // until the delivery is over.
+            timer->delivering = true;
+            onTimeout();
+            timer->delivering = false;
+        });
     }
 
     ~QtTimer() override {
         timer_->disconnect();
         timer_->stop();
-        if (destroyedFlag_) {
+        if (timer_->delivering) {
             // Its timeout is still being delivered: Qt must be done with it before it goes.
-            *destroyedFlag_ = true;
-            timer_->deleteLater();
-        } else {
-            delete timer_;
+            timer_.release()->deleteLater();
         }
     }
 
@@ -62,8 +64,7 @@ public:
     void stop() override { timer_->stop(); }
 
 private:
-    QTimer* timer_;
-    bool* destroyedFlag_ = nullptr;  // set while the callback runs
+    std::unique_ptr<DeliveringTimer> timer_;
 };
 
 }  // namespace
@@ -102,20 +103,22 @@ void DesktopSystem::runCommand(std::string_view commandLine,
     };
     const std::optional<Command> command = parseCommandLine(commandLine);
     if (!command) {
-        finish({false, "这不是本程序的命令。"});
+        finish({core::CommandOutcome::Result::Failed, "这不是本程序的命令。"});
         return;
     }
     if (const auto* open = std::get_if<OpenAddress>(&*command)) {
-        finish({openAddress(open->address), {}});
+        finish({openAddress(open->address) ? core::CommandOutcome::Result::CarriedOut
+                                           : core::CommandOutcome::Result::Failed,
+                {}});
         return;
     }
     carryOutAction(std::get<SystemAction>(*command), Session::current(),
                    [done = std::move(done)](const Outcome& outcome) {
-                       if (!outcome.carriedOut) {
-                           std::cerr << "veltrask: " << outcome.report << '\n';
+                       if (outcome.result == core::CommandOutcome::Result::Failed) {
+                           qCWarning(lcVeltrask, "%s", outcome.report.c_str());
                        }
                        if (done) {
-                           done({outcome.carriedOut,
+                           done({outcome.result,
                                  outcome.lastError.empty() ? outcome.report : outcome.lastError});
                        }
                    });

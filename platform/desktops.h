@@ -6,8 +6,8 @@
 
 namespace veltrask::platform {
 
-// GNOME and the desktops built on its shell or session manager.
-inline constexpr std::string_view kGnomeFamily = "GNOME:Unity:Budgie:Pantheon";
+// GNOME and the desktops built on its shell or session manager, which answer on its name.
+inline constexpr std::string_view kGnomeFamily = "GNOME:Unity:Budgie:Pantheon:MATE:X-Cinnamon";
 
 // XDG_CURRENT_DESKTOP of this process: names separated by ':', empty when unknown.
 std::string currentDesktops();

@@ -9,13 +9,15 @@
 #include <QVariant>
 
 #include <array>
-#include <iostream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
+#include "platform/log.h"
+#include "platform/ways_in_turn.h"
+#include "veltrask/identity.h"
 
 namespace veltrask::platform {
 
@@ -36,26 +38,16 @@ constexpr std::array kWayRows{
     WayRow{"", Way::Logind},
 };
 
-constexpr auto kApplicationId = "org.example.Veltrask";
-constexpr auto kApplicationName = "Veltrask";
 // GNOME's inhibit flags: 4 keeps it from suspending, and nothing else. Log-off (1) must stay
 // possible, since it is one of the actions held for.
 constexpr std::uint32_t kGnomeSuspendFlag = 4;
 
 QDBusMessage gnomeCall(const char* method, const QVariantList& arguments) {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
-                                       "org.gnome.SessionManager", method);
-    message.setArguments(arguments);
-    return message;
+    return methodCall(kGnomeSessionManager, method, arguments);
 }
 
 QDBusMessage powerManagementCall(const char* method, const QVariantList& arguments) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        "org.freedesktop.PowerManagement", "/org/freedesktop/PowerManagement/Inhibit",
-        "org.freedesktop.PowerManagement.Inhibit", method);
-    message.setArguments(arguments);
-    return message;
+    return methodCall(kPowerManagementInhibit, method, arguments);
 }
 
 QDBusMessage inhibitCall(Way way, const QString& reason) {
@@ -65,14 +57,10 @@ QDBusMessage inhibitCall(Way way, const QString& reason) {
                 "Inhibit", {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
         case Way::PowerManagement:
             return powerManagementCall("Inhibit", {QString(kApplicationName), reason});
-        case Way::Logind: {
-            QDBusMessage message =
-                QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
-                                               "org.freedesktop.login1.Manager", "Inhibit");
-            message.setArguments({QStringLiteral("idle"), QString(kApplicationName), reason,
-                                  QStringLiteral("block")});
-            return message;
-        }
+        case Way::Logind:
+            return methodCall(kLogindManager, "Inhibit",
+                              {QStringLiteral("idle"), QString(kApplicationName), reason,
+                               QStringLiteral("block")});
     }
     return {};
 }
@@ -91,13 +79,14 @@ public:
             deleteLater();
             return;
         }
-        if (next_ == ways_.size()) {
-            std::cerr << "veltrask: could not keep the computer from suspending (tried: " << tried_
-                      << ")\n";
+        const Way* next = ways_.next();
+        if (next == nullptr) {
+            qCWarning(lcVeltrask, "could not keep the computer from suspending (tried: %s)",
+                      ways_.tried().c_str());
             failed_ = true;
             return;
         }
-        const Way way = ways_[next_++];
+        const Way way = *next;
         const QDBusMessage message = inhibitCall(way, reason_);
         const bool onSystemBus = way == Way::Logind;
         callAsync(onSystemBus ? Bus::System : Bus::Session, message,
@@ -107,8 +96,7 @@ public:
                           held(way, reply.arguments().value(0));
                           return;
                       }
-                      tried_ += (tried_.empty() ? "" : "; ") + describeCall(message) +
-                                " failed with " + describeError(reply);
+                      ways_.failed(describeCall(message) + " failed with " + describeError(reply));
                       tryNext();
                   });
     }
@@ -148,11 +136,9 @@ private:
         deleteLater();
     }
 
-    std::vector<Way> ways_;
+    WaysInTurn<Way> ways_;
     QString reason_;
     IdleInhibitor::Bounds bounds_;
-    std::size_t next_ = 0;
-    std::string tried_;
     bool released_ = false;
     bool failed_ = false;
     std::optional<Way> way_;  // set while held

@@ -5,18 +5,21 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QObject>
 #include <QVariantMap>
 
 #include <utility>
 
+#include "veltrask/identity.h"
+
 namespace veltrask::platform {
 
 namespace {
 
-const QString kServiceName = QStringLiteral("org.example.Veltrask");
-const QString kObjectPath = QStringLiteral("/org/example/Veltrask");
+const QString kServiceName = QString::fromLatin1(kApplicationId);
+const QString kObjectPath = u'/' + QString(kServiceName).replace(u'.', u'/');
 const QString kApplicationInterface = QStringLiteral("org.freedesktop.Application");
 
 // The running instance answers as soon as its event loop turns; waiting longer than this means it
@@ -114,14 +117,35 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-Launch SingleInstance::claim() {
+bool SingleInstance::connect() {
     if (!connection_) {
         if (!sessionBusKnown()) {
-            return Launch::Independent;
+            return false;
         }
         connection_ = QDBusConnection::sessionBus();
     }
-    if (!connection_->isConnected()) {
+    return connection_->isConnected();
+}
+
+void SingleInstance::ask() {
+    if (request_ || !connect()) {
+        return;
+    }
+    auto offered = std::make_unique<QObject>();
+    new ApplicationAdaptor(offered.get(), onActivate_, *connection_);
+    // The object goes first: whoever sees the name must find the object behind it.
+    if (!connection_->registerObject(kObjectPath, offered.get(), QDBusConnection::ExportAdaptors)) {
+        return;
+    }
+    offered_ = std::move(offered);
+    // As QDBusConnectionInterface::registerService asks: never queued, never replaced.
+    constexpr uint kDoNotQueue = 0x4;
+    request_ = connection_->interface()->asyncCall(QStringLiteral("RequestName"), kServiceName,
+                                                   kDoNotQueue);
+}
+
+Launch SingleInstance::claim() {
+    if (!connect()) {
         return Launch::Independent;
     }
     // The owner may end between our failing to take the name and our call: then try once more.
@@ -142,21 +166,19 @@ Launch SingleInstance::claim() {
 }
 
 bool SingleInstance::serve() {
-    auto served = std::make_unique<QObject>();
-    new ApplicationAdaptor(served.get(), onActivate_, *connection_);
-    // The object goes first: whoever sees the name must find the object behind it.
-    if (!connection_->registerObject(kObjectPath, served.get(), QDBusConnection::ExportAdaptors)) {
+    ask();
+    if (!request_) {
         return false;
     }
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        connection_->interface()->registerService(kServiceName,
-                                                  QDBusConnectionInterface::DontQueueService,
-                                                  QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    QDBusPendingReply<uint> reply = *std::exchange(request_, std::nullopt);
+    reply.waitForFinished();
+    constexpr uint kPrimaryOwner = 1;
+    if (!reply.isValid() || reply.value() != kPrimaryOwner) {
         connection_->unregisterObject(kObjectPath);
+        offered_.reset();
         return false;
     }
-    served_ = std::move(served);
+    served_ = std::move(offered_);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 
 #include <functional>
 #include <memory>
@@ -25,7 +26,8 @@ enum class Launch {
 class SingleInstance {
 public:
     // Receives the activation token of a later launch: the Wayland activation token when there is
-    // one, else the X11 startup id, else empty. Called on the thread that called claim().
+    // one, else the X11 startup id, else empty. Called on the thread that asked for the name
+    // (ask(), or else claim()).
     using ActivateHandler = std::function<void(std::string token)>;
 
     // Meets other launches on the session bus, when one is known without having to start one.
@@ -36,6 +38,9 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
+    // Asks the bus for the name without waiting for the answer, so that the start-up can go on
+    // meanwhile; claim() then takes the answer. Optional, at most once, before claim().
+    void ask();
     // Call once, with an application object alive and before any window is shown. Blocks for at
     // most a few seconds, and only when another instance is running.
     Launch claim();
@@ -43,12 +48,15 @@ public:
 private:
     enum class HandOver { Delivered, NobodyThere, Failed };
 
+    bool connect();
     bool serve();
     HandOver handOver();
 
     ActivateHandler onActivate_;
     std::optional<QDBusConnection> connection_;  // empty until the session bus is known to exist
     std::unique_ptr<QObject> served_;            // the exported object while this one serves
+    std::unique_ptr<QObject> offered_;           // the object exported while the name is asked for
+    std::optional<QDBusPendingCall> request_;    // the name asked for, its answer still unread
 };
 
 }  // namespace veltrask::platform

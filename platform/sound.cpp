@@ -4,6 +4,8 @@
 #ifndef _WIN32
 #include <canberra.h>
 #include <dlfcn.h>
+
+#include "veltrask/identity.h"
 #endif
 
 namespace veltrask::platform {
@@ -64,7 +66,7 @@ bool DesktopSound::play() {
         ca_context* context = nullptr;
         if (library_ != nullptr && library_->create(&context) == CA_SUCCESS) {
             context_.reset(new Context{*library_, context});
-            library_->changeProps(context, CA_PROP_APPLICATION_NAME, "Veltrask", nullptr);
+            library_->changeProps(context, CA_PROP_APPLICATION_NAME, kApplicationName, nullptr);
         }
     }
     if (context_ == nullptr) {

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/system.h"
+
 namespace veltrask::platform {
 
 enum class SystemAction { ShutDown, Restart, LogOff };
@@ -23,27 +25,57 @@ struct Session {
     static Session current();
 };
 
-// How long each kind of way may take to answer before the next one is tried.
+// How long each kind of way may take before the next one is tried.
 struct Bounds {
     // Session managers answer at once and do their work afterwards.
     std::chrono::milliseconds sessionManager = std::chrono::seconds(10);
     // logind may wait while the desktop asks for a password.
     std::chrono::milliseconds logind = std::chrono::minutes(3);
+    // GNOME's end-session dialog counts a minute down before it goes ahead by itself.
+    std::chrono::milliseconds desktopDialog = std::chrono::minutes(2);
+    // A session manager that answered at once must have begun to end the session by then.
+    std::chrono::milliseconds endBegins = std::chrono::seconds(5);
+    // Applications may ask the user about unsaved work while the session ends.
+    std::chrono::milliseconds sessionEnds = std::chrono::minutes(10);
 };
 
 using DBusArgument = std::variant<bool, std::int32_t, std::uint32_t>;
 
-// One D-Bus method call that carries out the action.
+// How a way shows that it has carried the action out.
+enum class Settles {
+    // Its reply says so.
+    ByReply,
+    // It shows the desktop's own dialog and answers when the session ends: an error after that
+    // dialog was cancelled is the user's no.
+    AfterDesktopDialog,
+    // It answers at once, before anything has happened; the session manager's own state tells
+    // whether the session then ends, or the end was cancelled.
+    ByWatchingTheSession,
+};
+
+// A method of a way, with its arguments.
+struct WayMethod {
+    std::string name;
+    std::vector<DBusArgument> arguments;
+    Settles settles = Settles::ByReply;
+
+    friend bool operator==(const WayMethod&, const WayMethod&) = default;
+};
+
+// One service that can carry the action out.
 struct ActionWay {
     bool onSystemBus = false;  // logind; the session managers are on the session bus
     std::string service;
     std::string path;
     std::string interface;
-    std::string method;
-    std::vector<DBusArgument> arguments;
+    // The first of these that the service offers (asked by introspection where there are
+    // several): session managers of one name differ in what they offer.
+    std::vector<WayMethod> methods;
     // The call goes to the session this program runs in, found through logind first; `path` is
     // then unused.
     bool toOwnSession = false;
+    // Tried only where its service has an owner, whatever the desktop's name says.
+    bool whereOwned = false;
 
     friend bool operator==(const ActionWay&, const ActionWay&) = default;
 };
@@ -53,7 +85,7 @@ struct ActionWay {
 std::vector<ActionWay> planAction(SystemAction action, const Session& session);
 
 struct Outcome {
-    bool carriedOut = false;
+    core::CommandOutcome::Result result = core::CommandOutcome::Result::Failed;
     // The last way's error message, for a window that tells the user.
     std::string lastError;
     // Every way tried with its error name and message, for one line on standard error.
@@ -61,8 +93,9 @@ struct Outcome {
 };
 
 // Tries the planned ways one after the other, each asynchronously and within its bound, and calls
-// `done` once on the event thread with the outcome; never before it returns. Needs a running Qt
-// event loop.
+// `done` once on the event thread with the outcome; never before it returns. A way that is
+// missing or broken passes the turn to the next; a cancel in the desktop's own dialog, or a
+// refusal of the desktop's, ends the trying. Needs a running Qt event loop.
 void carryOutAction(SystemAction action, const Session& session, std::function<void(Outcome)> done,
                     Bounds bounds = {});
 

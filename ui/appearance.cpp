@@ -135,13 +135,14 @@ private:
     QIcon drawing_;
 };
 
-// The icon given to the application, which every window carries: its bitmaps are read only once.
-qint64 givenIconKey = 0;
+// The icon given to the application, which every window carries, is marked on the application
+// object, so that its bitmaps are read only once for as long as that lives.
+constexpr char kGivenIconProperty[] = "veltraskGivenIcon";
 
 void giveApplicationIcon() {
     const QIcon icon = applicationIcon();
     QApplication::setWindowIcon(icon);
-    givenIconKey = icon.cacheKey();
+    qApp->setProperty(kGivenIconProperty, icon.cacheKey());
 }
 
 // Runs a piece of work once, as soon as the first frame of any window is on its way to the
@@ -179,7 +180,8 @@ QIcon applicationIcon() {
     (void)initialised;
     if (qApp != nullptr) {
         const QIcon given = QApplication::windowIcon();
-        if (!given.isNull() && given.cacheKey() == givenIconKey) {
+        if (!given.isNull() &&
+            given.cacheKey() == qApp->property(kGivenIconProperty).toLongLong()) {
             return given;
         }
     }

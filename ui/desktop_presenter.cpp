@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include <utility>
 #include <vector>
 
 #include "appearance.h"
@@ -55,11 +56,11 @@ DesktopPresenter::~DesktopPresenter() {
 WindowView* DesktopPresenter::createView(core::Window& window) {
     switch (window.kind()) {
         case core::WindowKind::Form1:
-            return new Form1View(static_cast<core::Form1&>(window));
+            return new Form1View(static_cast<core::Form1&>(window), presenting_);
         case core::WindowKind::Form3:
-            return new Form3View(static_cast<core::Form3&>(window));
+            return new Form3View(static_cast<core::Form3&>(window), presenting_);
         case core::WindowKind::Form4:
-            return new Form4View(static_cast<core::Form4&>(window));
+            return new Form4View(static_cast<core::Form4&>(window), presenting_);
     }
     return nullptr;
 }
@@ -70,8 +71,9 @@ WindowView* DesktopPresenter::viewOf(const core::Window& window) const {
 }
 
 void DesktopPresenter::showWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
-    program_ = &window.program();
+    const PresentingScope presenting(presenting_);
+    // The windows' only owner is the program the tray icon follows.
+    program_ = &static_cast<core::Program&>(window.windows());
     WindowView* view = viewOf(window);
     const bool created = view == nullptr;
     if (created) {
@@ -83,6 +85,9 @@ void DesktopPresenter::showWindow(core::Window& window) {
         // The first paint already shows the started-up window, the time included.
         view->sync();
         centreOnScreen(*view);
+    }
+    if (beforeFirstShow_ && !std::exchange(beforeFirstShow_, nullptr)()) {
+        return;
     }
     view->show();
     if (!created) {
@@ -98,14 +103,14 @@ void DesktopPresenter::showWindow(core::Window& window) {
 }
 
 void DesktopPresenter::hideWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     if (WindowView* view = viewOf(window)) {
         view->hide();
     }
 }
 
 void DesktopPresenter::destroyWindow(core::Window& window) {
-    const WindowView::PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     const auto it = views_.find(&window);
     if (it == views_.end()) {
         return;

@@ -125,7 +125,8 @@ void installWebsiteLinkFactory() {
 
 }  // namespace
 
-Form1View::Form1View(core::Form1& form) : WindowView(form, kClientWidth, kClientHeight, kLayout) {
+Form1View::Form1View(core::Form1& form, Presenting& presenting)
+    : WindowView(form, presenting, kClientWidth, kClientHeight, kLayout) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // Qt cuts a paste to the line edit's maximum length before the validator sees it: a paste

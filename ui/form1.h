@@ -14,7 +14,7 @@ class Form1View final : public WindowView {
     Q_OBJECT
 
 public:
-    explicit Form1View(core::Form1& form);
+    Form1View(core::Form1& form, Presenting& presenting);
 
 protected:
     void itemChosen(core::Control& control, int index) override;

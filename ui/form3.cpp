@@ -22,7 +22,8 @@ constexpr std::array<Placement, 4> kLayout{{
 
 }  // namespace
 
-Form3View::Form3View(core::Form3& form) : WindowView(form, kClientWidth, kClientHeight, kLayout) {
+Form3View::Form3View(core::Form3& form, Presenting& presenting)
+    : WindowView(form, presenting, kClientWidth, kClientHeight, kLayout) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 }

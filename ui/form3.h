@@ -15,7 +15,7 @@ class Form3View final : public WindowView {
     Q_OBJECT
 
 public:
-    explicit Form3View(core::Form3& form);
+    Form3View(core::Form3& form, Presenting& presenting);
 };
 
 }  // namespace veltrask::ui

@@ -22,7 +22,8 @@ constexpr std::array<Placement, 2> kLayout{{
 
 }  // namespace
 
-Form4View::Form4View(core::Form4& form) : WindowView(form, kClientWidth, kClientHeight, kLayout) {
+Form4View::Form4View(core::Form4& form, Presenting& presenting)
+    : WindowView(form, presenting, kClientWidth, kClientHeight, kLayout) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     if (auto* message = qobject_cast<QLabel*>(widgetFor("Label1"))) {

@@ -14,7 +14,7 @@ class Form4View final : public WindowView {
     Q_OBJECT
 
 public:
-    explicit Form4View(core::Form4& form);
+    Form4View(core::Form4& form, Presenting& presenting);
 };
 
 }  // namespace veltrask::ui

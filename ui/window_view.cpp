@@ -21,8 +21,6 @@
 
 namespace veltrask::ui {
 
-int WindowView::presentingDepth_ = 0;
-
 namespace {
 
 QString toQString(const std::string& text) {
@@ -35,9 +33,9 @@ QPalette::ColorRole textRole(const core::Control& control) {
 
 }  // namespace
 
-WindowView::WindowView(core::Window& window, int clientWidthTwips, int clientHeightTwips,
-                       std::span<const Placement> layout)
-    : window_(&window) {
+WindowView::WindowView(core::Window& window, Presenting& presenting, int clientWidthTwips,
+                       int clientHeightTwips, std::span<const Placement> layout)
+    : window_(&window), presenting_(presenting) {
     installViewAccessibility();
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
@@ -180,7 +178,7 @@ void WindowView::sync() {
     if (window_ == nullptr) {
         return;
     }
-    const PresentingScope presenting;
+    const PresentingScope presenting(presenting_);
     const QString caption = toQString(window_->caption());
     if (windowTitle() != caption) {
         setWindowTitle(caption);
@@ -269,7 +267,7 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
             }
             break;
         case QEvent::FocusIn: {
-            if (presenting()) {
+            if (presenting_.active()) {
                 break;
             }
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -331,7 +329,7 @@ void WindowView::closeEvent(QCloseEvent* event) {
     // The core decides: it closes the window through the presenter, or keeps it.
     event->ignore();
     core::Window* window = window_;
-    dispatch([window] { window->program().close(*window); });
+    dispatch([window] { window->windows().close(*window); });
 }
 
 }  // namespace veltrask::ui

@@ -16,6 +16,31 @@ namespace veltrask::ui {
 
 class InputGate;
 
+// Whether the views themselves are changing the widgets (syncing, showing, hiding): the focus and
+// activation events that causes are echoes of the core state, not user input. One for all the
+// views of a presenter, since showing one window moves the focus in another.
+class Presenting {
+public:
+    bool active() const { return depth_ > 0; }
+
+private:
+    friend class PresentingScope;
+    int depth_ = 0;
+};
+
+class PresentingScope {
+public:
+    explicit PresentingScope(Presenting& presenting) : presenting_(presenting) {
+        ++presenting_.depth_;
+    }
+    ~PresentingScope() { --presenting_.depth_; }
+    PresentingScope(const PresentingScope&) = delete;
+    PresentingScope& operator=(const PresentingScope&) = delete;
+
+private:
+    Presenting& presenting_;
+};
+
 // A window whose widgets mirror the controls of one core window. The core state is the truth:
 // sync() writes it into the widgets, and user input goes back into the core as events, never by
 // letting a widget keep a value the core has not agreed to.
@@ -23,8 +48,8 @@ class WindowView : public QWidget {
     Q_OBJECT
 
 public:
-    WindowView(core::Window& window, int clientWidthTwips, int clientHeightTwips,
-               std::span<const Placement> layout);
+    WindowView(core::Window& window, Presenting& presenting, int clientWidthTwips,
+               int clientHeightTwips, std::span<const Placement> layout);
     ~WindowView() override;
 
     // Null once the core window has been destroyed.
@@ -40,25 +65,13 @@ public:
     // The core window is about to go: from now on nothing reaches it.
     void detach();
 
-    // True while the views themselves change the widgets (syncing, showing, hiding): the focus
-    // and activation events that causes are echoes of the core state, not user input.
-    static bool presenting() { return presentingDepth_ > 0; }
-
-    class PresentingScope {
-    public:
-        PresentingScope() { ++presentingDepth_; }
-        ~PresentingScope() { --presentingDepth_; }
-        PresentingScope(const PresentingScope&) = delete;
-        PresentingScope& operator=(const PresentingScope&) = delete;
-    };
-
     // Runs a user event through the core; nothing happens once the window is gone.
     template <typename Handler>
     void dispatch(Handler&& handler) {
         if (window_ == nullptr) {
             return;
         }
-        window_->program().dispatch(std::forward<Handler>(handler));
+        window_->windows().handleEvent(std::forward<Handler>(handler));
     }
 
 protected:
@@ -83,9 +96,8 @@ private:
     bool filterArrowKey(core::Control& control, QEvent* event);
 
     core::Window* window_;
+    Presenting& presenting_;
     std::vector<Binding> bindings_;
-
-    static int presentingDepth_;
 };
 
 }  // namespace veltrask::ui

@@ -76,7 +76,8 @@ public:
     static void typeKey(core::Window& window, core::Control& control, char32_t key);
     void confirm() { click(main(), main().command1); }
 
-    // Advances virtual time second by second until the predicate holds; false if it never does.
+    // Advances virtual time a step at a time (a millisecond unless told) until the predicate holds;
+    // false if it never does.
     template <typename Predicate>
     bool advanceUntil(Predicate&& done, std::int64_t limitMs, std::int64_t stepMs = 1) {
         for (std::int64_t spent = 0; spent < limitMs; spent += stepMs) {

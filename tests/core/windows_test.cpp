@@ -116,7 +116,8 @@ TEST_F(ConfirmationWindow, Command1CarriesTheActionOutAtOnce) {
 }
 
 TEST_F(ConfirmationWindow, AnActionThatWasRefusedIsToldThenEndsWithAFailureStatus) {
-    system.setCommandOutcome({false, "Interactive authentication required."});
+    system.setCommandOutcome(
+        {core::CommandOutcome::Result::Failed, "Interactive authentication required."});
     Form3& form = fire(core::kShutDown, "30");
     click(form, form.command1);
     EXPECT_EQ(presenter.failures,
@@ -129,15 +130,26 @@ TEST_F(ConfirmationWindow, AnActionThatWasRefusedIsToldThenEndsWithAFailureStatu
     EXPECT_EQ(system.endings, (std::vector<int>{1}));
 }
 
-class Cancelling : public ConfirmationWindow, public ::testing::WithParamInterface<bool> {};
+enum class CancelWay { Command2, TitleBarClose, NoInTheDesktopsOwnDialog };
+
+class Cancelling : public ConfirmationWindow, public ::testing::WithParamInterface<CancelWay> {};
 
 TEST_P(Cancelling, BringsBackAMainWindowInItsInitialState) {
     Form3& form = fire(core::kRestart, "30");
     system.advance(2000);
-    if (GetParam()) {
-        click(form, form.command2);
-    } else {
-        act([&] { program.close(form); });  // the title-bar button
+    std::vector<std::string> commands;
+    switch (GetParam()) {
+        case CancelWay::Command2:
+            click(form, form.command2);
+            break;
+        case CancelWay::TitleBarClose:
+            act([&] { program.close(form); });
+            break;
+        case CancelWay::NoInTheDesktopsOwnDialog:
+            system.setCommandOutcome({core::CommandOutcome::Result::Declined, {}});
+            click(form, form.command1);
+            commands = {"Shutdown -r -t 00"};
+            break;
     }
     EXPECT_EQ(program.existingForm3(), nullptr);
     const core::Form1* fresh = program.existingForm1();
@@ -148,13 +160,25 @@ TEST_P(Cancelling, BringsBackAMainWindowInItsInitialState) {
     EXPECT_EQ(fresh->text1.text, "");
     EXPECT_EQ(fresh->text4.text, "30");
     system.advance(60'000);
-    EXPECT_TRUE(system.commands.empty());
+    EXPECT_EQ(system.commands, commands);
     EXPECT_TRUE(system.endings.empty());
+    EXPECT_TRUE(presenter.failures.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, Cancelling, ::testing::Bool(), [](const auto& p) {
-    return std::string(p.param ? "Command2" : "TitleBarClose");
-});
+INSTANTIATE_TEST_SUITE_P(Ways, Cancelling,
+                         ::testing::Values(CancelWay::Command2, CancelWay::TitleBarClose,
+                                           CancelWay::NoInTheDesktopsOwnDialog),
+                         [](const auto& p) {
+                             switch (p.param) {
+                                 case CancelWay::Command2:
+                                     return std::string("Command2");
+                                 case CancelWay::TitleBarClose:
+                                     return std::string("TitleBarClose");
+                                 case CancelWay::NoInTheDesktopsOwnDialog:
+                                     return std::string("NoInTheDesktopsOwnDialog");
+                             }
+                             return std::string();
+                         });
 
 TEST_F(ConfirmationWindow, AnUnknownActionNeverRunsAndCommand1OnlyEnds) {
     setText(main(), main().combo1, "something else");
@@ -238,7 +262,7 @@ TEST_F(ProgramTest, AccessAfterCloseFindsAHiddenMainWindowInItsInitialState) {
     act([&] {
         setText(main(), main().text1, "12");
         program.close(main());
-        core::Form1& fresh = program.form1();
+        core::Form1& fresh = program.openHiddenMainWindow();
         EXPECT_FALSE(fresh.isVisible());
         EXPECT_EQ(fresh.text1.text, "");
         EXPECT_EQ(fresh.label1.text, "9:00:00");

@@ -131,6 +131,9 @@ MockService::MockService(BusKind bus, const QDBusConnection& connection, QString
                             connection_.interface()->isServiceRegistered(name_).value();
                  },
                  kPatienceMs);
+    if (ready_) {
+        owner_ = connection_.interface()->serviceOwner(name_).value();
+    }
 }
 
 MockService::~MockService() {
@@ -155,8 +158,9 @@ void MockService::stop() {
 
 QDBusMessage MockService::callMock(const QString& method, const QVariantList& arguments,
                                    const QString& path) const {
-    QDBusMessage message = QDBusMessage::createMethodCall(name_, path.isEmpty() ? path_ : path,
-                                                          kMockInterface, method);
+    // By its unique name: a mock may give its well-known one up, as a service leaving would.
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        owner_.isEmpty() ? name_ : owner_, path.isEmpty() ? path_ : path, kMockInterface, method);
     message.setArguments(arguments);
     const QDBusMessage reply = connection_.call(message, QDBus::Block, kPatienceMs);
     if (reply.type() != QDBusMessage::ReplyMessage) {

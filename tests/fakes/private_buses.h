@@ -57,6 +57,7 @@ private:
     QString name_;
     QString path_;
     QProcess process_;
+    QString owner_;  // the unique name
     bool ready_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fakes/private_buses.h"
+#include "fakes/real_interface.h"
 #include "platform/idle_inhibitor.h"
 #include "tests/fakes/qtry.h"
 
@@ -34,6 +35,16 @@ class IdleInhibitorTest : public QObject {
 
 private slots:
     void initTestCase() {
+        // The mocks' methods as GNOME's real session manager and Plasma's power manager declare
+        // them.
+        real_["gnome"] = veltrask::testing::realMethods("gnome-session-43.xml", kGnome);
+        real_["power"] = veltrask::testing::realMethods("powerdevil-5.27.xml", kPowerManagement);
+        for (const auto& [mock, method] : {std::pair{"gnome", "Inhibit"},
+                                           {"gnome", "Uninhibit"},
+                                           {"power", "Inhibit"},
+                                           {"power", "UnInhibit"}}) {
+            QVERIFY2(real_[mock].contains(method), method);
+        }
         buses_ = std::make_unique<PrivateBuses>();
         mocks_["gnome"] =
             buses_->startMock(BusKind::Session, kGnome, "/org/gnome/SessionManager", kGnome);
@@ -53,12 +64,10 @@ private slots:
 
     void init() {
         ++round_;
-        mocks_.at("gnome")->addMethod(kGnome, "Inhibit", "susu", "u",
-                                      QString(kNextCookie).arg(round_).arg(10));
-        mocks_.at("gnome")->addMethod(kGnome, "Uninhibit", "u", "");
-        mocks_.at("power")->addMethod(kPowerManagement, "Inhibit", "ss", "u",
-                                      QString(kNextCookie).arg(round_).arg(20));
-        mocks_.at("power")->addMethod(kPowerManagement, "UnInhibit", "u", "");
+        declare("gnome", kGnome, "Inhibit", QString(kNextCookie).arg(round_).arg(10));
+        declare("gnome", kGnome, "Uninhibit");
+        declare("power", kPowerManagement, "Inhibit", QString(kNextCookie).arg(round_).arg(20));
+        declare("power", kPowerManagement, "UnInhibit");
         for (const auto& [name, mock] : mocks_) {
             mock->clearCalls();
         }
@@ -195,6 +204,13 @@ private slots:
     }
 
 private:
+    // The method as the real service declares it, doing what `code` says.
+    void declare(const char* mock, const char* interface, const char* method,
+                 const QString& code = {}) {
+        const auto& signatures = real_[mock][method];
+        mocks_.at(mock)->addMethod(interface, method, signatures.in, signatures.out, code);
+    }
+
     void startPowerManagement() {
         mocks_["power"] =
             buses_->startMock(BusKind::Session, "org.freedesktop.PowerManagement",
@@ -252,6 +268,7 @@ private:
 
     std::unique_ptr<PrivateBuses> buses_;
     std::map<QString, std::unique_ptr<MockService>> mocks_;
+    std::map<QString, QMap<QString, veltrask::testing::Signatures>> real_;
     int round_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/single_instance.h"
@@ -44,11 +45,18 @@ class SingleInstanceTest : public QObject {
     }
 
     // A later launch in another process: on a thread of its own, so this one can answer meanwhile.
-    Launch launchElsewhere() {
+    // It may ask for the name first and build its window while the bus answers, as the program
+    // does.
+    Launch launchElsewhere(bool askEarly = false) {
         const QDBusConnection connection = newConnection();
         Launch launch = Launch::First;
-        std::unique_ptr<QThread> thread(QThread::create(
-            [&] { launch = SingleInstance([](std::string) {}, connection).claim(); }));
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            SingleInstance later([](std::string) {}, connection);
+            if (askEarly) {
+                later.ask();
+            }
+            launch = later.claim();
+        }));
         thread->start();
         while (!thread->wait(10)) {
             QCoreApplication::processEvents();
@@ -109,6 +117,30 @@ private slots:
         setOrUnset("DESKTOP_STARTUP_ID", startupId);
         QCOMPARE(launchElsewhere(), Launch::HandedOver);
         QCOMPARE(tokens_, QStringList{QString::fromUtf8(activationToken + startupId)});
+    }
+
+    // The answer to a question asked early is the one the claim acts on: a name already taken is
+    // handed over, not served twice, and a free one is served.
+    void earlyQuestionDecidesTheClaim_data() {
+        QTest::addColumn<bool>("firstRuns");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("nobody runs") << false << int(Launch::First);
+        QTest::newRow("an instance runs") << true << int(Launch::HandedOver);
+    }
+
+    void earlyQuestionDecidesTheClaim() {
+        QFETCH(bool, firstRuns);
+        QFETCH(int, expected);
+        std::optional<SingleInstance> first;
+        if (firstRuns) {
+            first.emplace(record_, newConnection());
+            QCOMPARE(first->claim(), Launch::First);
+        }
+        QCOMPARE(int(launchElsewhere(true)), expected);
+        QCOMPARE(tokens_.size(), firstRuns ? 1 : 0);
+        first.reset();
+        // Whoever served let the name go again.
+        QCOMPARE(SingleInstance(record_, newConnection()).claim(), Launch::First);
     }
 
     void unansweredLaunchRunsIndependentlySoon() {

@@ -84,7 +84,7 @@ void UiTest::reminderClosedWhileMainHiddenKeepsRunning() {
     reminder = openReminder();
     main->close();
     QVERIFY(program_->existingForm1() == nullptr);
-    program_->dispatch([this] { program_->form1(); });
+    program_->dispatch([this] { program_->openHiddenMainWindow(); });
     QVERIFY(program_->existingForm1() != nullptr);
     QCOMPARE(mainView(), nullptr);
     reminder->close();
@@ -135,7 +135,8 @@ void UiTest::confirmationKeysCarryOut() {
 // Every way refused: the confirmation goes, a window of the program's own tells why, and the
 // program ends with a failure status only once the user has closed it.
 void UiTest::refusedActionIsToldInAWindow() {
-    desktop_->system.setCommandOutcome({false, "Interactive authentication required."});
+    desktop_->system.setCommandOutcome(
+        {core::CommandOutcome::Result::Failed, "Interactive authentication required."});
     QPointer<ui::WindowView> view = openConfirmation();
     QTest::mouseClick(view->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     flushDeletions();

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "app/utf8_locale.h"
 #include "core/program.h"
 #include "platform/desktop_system.h"
 #include "platform/session_manager_link.h"
@@ -15,6 +16,8 @@
 #include "veltrask/identity.h"
 
 int main(int argc, char* argv[]) {
+    // First of all: it changes the environment, which the font thread below reads.
+    veltrask::app::chooseUtf8CharacterType();
     const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
     veltrask::platform::outliveTheSessionManager();

@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,13 @@ QWidget* WindowView::createWidget(Binding& binding) {
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setWordWrap(true);
             label->setFocusPolicy(Qt::NoFocus);
+            // The captions are placed to the pixel and many fill their box to its last column.
+            // Where the font configuration turns on subpixel (LCD) rendering, as Ubuntu's does,
+            // a glyph's coloured edge reaches a pixel past it and the label's edge cuts it off;
+            // grey antialiasing keeps the text within its own pixels.
+            QFont withinItsBox;
+            withinItsBox.setStyleStrategy(QFont::NoSubpixelAntialias);
+            label->setFont(withinItsBox);
             return label;
         }
         case core::ControlKind::TextBox: {

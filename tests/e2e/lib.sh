@@ -366,12 +366,22 @@ e2e_expect_exit() {
 }
 
 # The recorded calls, one a line. A stand-in started just before the program ended may still be
-# writing, so the record is read once it has been quiet for a moment.
+# writing, so the record is read once it has been quiet for a moment. With a number (from
+# e2e_logind_mark), logind's calls from before that mark are left out.
 e2e_recorded() {
     sleep 1
     cat "$E2E_RECORD"
     if [[ -f $E2E_WORK/logind.log ]]; then
-        sed -E 's/^[0-9.]+ /logind /' "$E2E_WORK/logind.log"
+        tail -n +"$((${1:-0} + 1))" "$E2E_WORK/logind.log" | sed -E 's/^[0-9.]+ /logind /'
+    fi
+}
+
+# How many calls logind's mock has logged so far, from whichever client.
+e2e_logind_mark() {
+    if [[ -f $E2E_WORK/logind.log ]]; then
+        wc -l <"$E2E_WORK/logind.log"
+    else
+        echo 0
     fi
 }
 

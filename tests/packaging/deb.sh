@@ -28,15 +28,27 @@ field() {
 depends=$(field Depends | tr ',' '\n' | sed -e 's/([^)]*)//g' -e 's/  */ /g' -e 's/^ //' -e 's/ $//')
 echo "Depends:"
 echo "$depends" | sed 's/^/  /'
-# From dpkg-shlibdeps: the libraries the binary really links.
+# From dpkg-shlibdeps: the libraries the binary really links, by the names of the release it was
+# built on (t64 where the 64-bit time transition renamed them).
 for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6dbus6 libqt6widgets6; do
-    grep -qx "$library" <<<"$depends" || fail "Depends lacks $library"
+    grep -qxF -e "$library" -e "${library}t64" <<<"$depends" || fail "Depends lacks $library"
 done
-grep -q 'libqt6core6 (>= ' <<<"$(field Depends)" || fail "shlibdeps gave no versioned Qt dependency"
+grep -qE 'libqt6core6(t64)? \(>= ' <<<"$(field Depends)" \
+    || fail "shlibdeps gave no versioned Qt dependency"
 # Loaded at run time, seen by no linker: the sound library is opened at the first beep.
-for needed in libqt6svg6 qt6-qpa-plugins libcanberra0 "fonts-wqy-microhei | fonts-noto-cjk"; do
+for needed in "qt6-svg-plugins | libqt6svg6" qt6-qpa-plugins "libcanberra0 | libcanberra0t64" \
+    "fonts-wqy-microhei | fonts-noto-cjk"; do
     grep -qxF "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done
+# Every run-time group can be installed here, on the release the package was built for.
+while read -r group; do
+    [[ -n $group ]] || continue
+    installable=false
+    for alternative in ${group//|/ }; do
+        apt-cache show "$alternative" >/dev/null 2>&1 && installable=true
+    done
+    $installable || fail "no package of \"$group\" exists on this system's release"
+done <<<"$depends"
 
 expected="./usr/bin/veltrask
 ./usr/share/applications/$APP_ID.desktop

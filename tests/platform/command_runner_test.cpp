@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "platform/command_runner.h"
+#include "tests/fakes/qtry.h"
 
 using veltrask::platform::Command;
 using veltrask::platform::OpenAddress;
@@ -81,7 +82,8 @@ private slots:
         qputenv("PATH", savedPath);
 
         QVERIFY(opened);
-        QTRY_COMPARE_WITH_TIMEOUT(recorded(record), QStringList{QUrl(address).toString()}, 5000);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(recorded(record),
+                                                QStringList{QUrl(address).toString()}, 5000));
         QVERIFY(!QFile::exists(planted));
     }
 

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "platform/desktop_system.h"
+#include "tests/fakes/qtry.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         timer->start(40);
-        QTRY_COMPARE_WITH_TIMEOUT(fired, 1, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(fired, 1, kPatienceMs));
         QVERIFY2(clock.elapsed() >= 39, qPrintable(QString::number(clock.elapsed())));
         QTest::qWait(100);
         QCOMPARE(fired, 1);
@@ -31,7 +32,7 @@ private slots:
         auto timer = system_.createTimer([&] { ++fired; });
         timer->start(60'000);
         timer->start(5);
-        QTRY_COMPARE_WITH_TIMEOUT(fired, 1, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(fired, 1, kPatienceMs));
     }
 
     void stoppedTimerStaysQuiet() {
@@ -52,7 +53,7 @@ private slots:
             }
         });
         timer->start(5);
-        QTRY_COMPARE_WITH_TIMEOUT(fired, 3, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(fired, 3, kPatienceMs));
         QTest::qWait(50);
         QCOMPARE(fired, 3);
     }
@@ -68,7 +69,7 @@ private slots:
             timer->start(5);
         });
         timer->start(5);
-        QTRY_COMPARE_WITH_TIMEOUT(replacementFired, 1, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(replacementFired, 1, kPatienceMs));
         QCOMPARE(fired, 1);
         timer.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -8,6 +8,7 @@
 #include "fakes/private_buses.h"
 #include "fakes/real_interface.h"
 #include "platform/idle_inhibitor.h"
+#include "tests/fakes/qtry.h"
 
 using veltrask::platform::IdleInhibitor;
 using veltrask::testing::BusKind;
@@ -124,16 +125,18 @@ private slots:
 
         auto inhibitor = makeInhibitor(desktops);
         inhibitor->hold(kReason);
-        QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), holdCalls, kPatienceMs);
-        QTRY_COMPARE_WITH_TIMEOUT(logindInhibitors(), throughLogind ? 1 : 0, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), holdCalls, kPatienceMs));
+        VELTRASK_QTRY(
+            QTRY_COMPARE_WITH_TIMEOUT(logindInhibitors(), throughLogind ? 1 : 0, kPatienceMs));
         if (byDestructor) {
             inhibitor.reset();
         } else {
             inhibitor->release();
             inhibitor->release();  // a second release has nothing left to let go of
         }
-        QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), holdCalls + releaseCalls, kPatienceMs);
-        QTRY_COMPARE_WITH_TIMEOUT(logindInhibitors(), 0, kPatienceMs);
+        VELTRASK_QTRY(
+            QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), holdCalls + releaseCalls, kPatienceMs));
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(logindInhibitors(), 0, kPatienceMs));
 
         if (unavailable == "absent") {
             startPowerManagement();
@@ -161,7 +164,7 @@ private slots:
         QFETCH(QStringList, calls);
 
         makeInhibitor(desktops)->hold(kReason);  // and gone at once
-        QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), calls, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(recordedCalls(), calls, kPatienceMs));
         QTest::qWait(200);
         QCOMPARE(logindInhibitors(), 0);
     }
@@ -170,11 +173,11 @@ private slots:
         auto inhibitor = makeInhibitor("GNOME");
         inhibitor->hold("restart at 08:00");
         inhibitor->hold("restart at 08:00");  // the same again keeps it
-        QTRY_COMPARE_WITH_TIMEOUT(recordedCalls().size(), 1, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(recordedCalls().size(), 1, kPatienceMs));
         inhibitor->hold("log off at 18:00");
         inhibitor->release();
         // Letting go of the first and asking for the second may reach the service in any order.
-        QTRY_COMPARE_WITH_TIMEOUT(
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(
             sorted(recordedCalls()),
             sorted(QStringList{
                 "gnome Inhibit(s \"org.example.Veltrask\", u 0, s \"restart at 08:00\", "
@@ -183,7 +186,7 @@ private slots:
                 "gnome Inhibit(s \"org.example.Veltrask\", u 0, s \"log off at 18:00\", "
                 "u 4)",
                 "gnome Uninhibit(u 12)"}),
-            kPatienceMs);
+            kPatienceMs));
     }
 
     // Last: logind's own Inhibit cannot be brought back once it fails.
@@ -194,7 +197,7 @@ private slots:
                                       "org.freedesktop.DBus.Error.AccessDenied", "no");
         auto inhibitor = makeInhibitor("KDE");
         inhibitor->hold(kReason);
-        QTRY_COMPARE_WITH_TIMEOUT(recordedCalls().size(), 2, kPatienceMs);
+        VELTRASK_QTRY(QTRY_COMPARE_WITH_TIMEOUT(recordedCalls().size(), 2, kPatienceMs));
         inhibitor->release();
         QTest::qWait(200);
         QCOMPARE(recordedCalls().size(), 2);

@@ -7,6 +7,7 @@
 #include "core/form1.h"
 #include "core/program.h"
 #include "desktop_fixture.h"
+#include "tests/fakes/qtry.h"
 #include "ui/appearance.h"
 #include "ui/window_view.h"
 
@@ -60,10 +61,10 @@ private slots:
         QWidget* main = desktop.viewOf(&desktop.program.form1());
         QVERIFY(main != nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(main));
-        QTRY_VERIFY(watch.painted);
+        VELTRASK_QTRY(QTRY_VERIFY(watch.painted));
         QCOMPARE(watch.hadIcon, iconInFirstFrame);
         // Every window carries the one icon in the end, read once for all of them.
-        QTRY_VERIFY(!main->windowIcon().isNull());
+        VELTRASK_QTRY(QTRY_VERIFY(!main->windowIcon().isNull()));
         QCOMPARE(ui::applicationIcon().cacheKey(), QApplication::windowIcon().cacheKey());
         QCOMPARE(main->windowHandle()->icon().cacheKey(), QApplication::windowIcon().cacheKey());
         QCOMPARE(main->windowIcon().pixmap(16).width(), 16);
@@ -75,7 +76,7 @@ private slots:
         ui::applyAppearance(IconTiming::AfterFirstFrame);
         QWidget first;
         first.show();
-        QTRY_VERIFY(!QApplication::windowIcon().isNull());
+        VELTRASK_QTRY(QTRY_VERIFY(!QApplication::windowIcon().isNull()));
         QWidget second;
         second.show();
         QVERIFY(QTest::qWaitForWindowExposed(&second));

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 
 #include "core/form1.h"
@@ -118,8 +120,13 @@ void CyclesTest::repeat(Cycle&& cycle) {
     const qint64 endKb = residentKb();
     qInfo("resident memory after %d cycles: %lld kB, after %d: %lld kB", kWarmUpCycles, warmKb,
           kCycles, endKb);
-    // Every window that was opened has gone again: the main window is the only one left.
-    QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+    // Every window that was opened has gone again: the main window is the only one left. A
+    // window another widget owns goes with its owner (from Qt 6.8 on, the action list's popup
+    // is such a window from the start).
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](const QWidget* window) { return window->parentWidget() == nullptr; }),
+             std::ptrdiff_t{1});
     QVERIFY(desktop_->system.endings.empty());
     QVERIFY(desktop_->system.commands.empty());
 #ifdef VELTRASK_SANITIZED

@@ -130,6 +130,9 @@ void SessionEndWatch::settle(SessionEnd end) {
     if (!end_) {
         end_ = end;
     }
+    if (*end_ == SessionEnd::Ended) {
+        displayEnd_.keep();
+    }
     if (settled_) {
         next_.stop();
         deleteLater();

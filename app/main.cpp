@@ -8,7 +8,7 @@
 #include "core/program.h"
 #include "platform/desktop_system.h"
 #include "platform/display_end.h"
-#include "platform/session_manager_link.h"
+#include "platform/x_session_link.h"
 #include "platform/single_instance.h"
 #include "platform/window_system.h"
 #include "ui/appearance.h"
@@ -23,7 +23,7 @@ int main(int argc, char* argv[]) {
     veltrask::platform::takeTheDisplaysEndAsTheSessionsEnd();
     const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
-    veltrask::platform::outliveTheSessionManager();
+    veltrask::platform::outliveTheXSessionManager();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(veltrask::kApplicationName));

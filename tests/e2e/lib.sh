@@ -321,8 +321,9 @@ e2e_snapshot_lower_part() {
     local window=$1 file=$2
     local WINDOW X Y WIDTH HEIGHT SCREEN
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    # Keep the pointer from hovering over a control.
-    xdotool mousemove --sync 0 0
+    # Keep the pointer from hovering over a control. Not --sync: a pointer already there never
+    # moves, and xdotool would wait for it.
+    xdotool mousemove 0 0
     sleep 0.3
     local top=$((900 / TWIPS_PER_PX))
     import -window "$window" -crop "${WIDTH}x$((HEIGHT - top))+0+$top" +repage "$file"

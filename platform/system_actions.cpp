@@ -10,6 +10,7 @@
 
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
+#include "platform/display_end.h"
 #include "platform/log.h"
 #include "platform/session_end_watch.h"
 #include "platform/ways_in_turn.h"
@@ -391,6 +392,11 @@ private:
 
     void finish(Result result) {
         Outcome outcome{result, {}, {}, refusal_};
+        if (result == Result::CarriedOut) {
+            // The session, or the computer, is going: its display may go before the program has
+            // ended (GNOME's held call answers just before its shell, and XWayland, end).
+            DisplayEndIsTheSessionsEnd().keep();
+        }
         if (result == Result::Failed) {
             outcome.lastError = lastError_;
             outcome.report = "could not " + std::string(describeAction(action_)) +

@@ -312,39 +312,32 @@ private:
     }
 
     void watchTheSession(SessionEndWatch* watch, const QDBusMessage& message, CallEnded call) {
-        watch->begin(call, bounds_.endBegins, bounds_.sessionEnds,
-                     [this, message, call](SessionEnd end) {
-                         switch (end) {
-                             case SessionEnd::Ended:
-                                 finish(Result::CarriedOut);
-                                 return;
-                             case SessionEnd::Cancelled:
-                                 finish(Result::Declined);
-                                 return;
-                             case SessionEnd::NeverBegan:
-                                 if (call == CallEnded::Unanswered) {
-                                     // Still running the session, and silent: a broken way.
-                                     tryNext();
-                                     return;
-                                 }
-                                 // A session manager told not to end the session answers so
-                                 // (MATE's and Cinnamon's lock-down): going round it to logind
-                                 // would be going round the administrator.
-                                 remember(describeCall(message) +
-                                              " answered, but the session manager did not end "
-                                              "the session",
-                                          Refusal::SessionNotEnded);
-                                 finish(Result::Failed);
-                                 return;
-                             case SessionEnd::Unfinished:
-                                 remember(describeCall(message) +
-                                              " answered, but the session manager did not finish "
-                                              "ending the session",
-                                          Refusal::SessionUnfinished);
-                                 finish(Result::Failed);
-                                 return;
-                         }
-                     });
+        watch->begin(
+            call, bounds_.endBegins, bounds_.sessionEnds, [this, message, call](SessionEnd end) {
+                switch (end) {
+                    case SessionEnd::Ended:
+                        finish(Result::CarriedOut);
+                        return;
+                    case SessionEnd::Cancelled:
+                        finish(Result::Declined);
+                        return;
+                    case SessionEnd::NeverBegan:
+                        if (call == CallEnded::Unanswered) {
+                            // Still running the session, and silent: a broken way.
+                            tryNext();
+                            return;
+                        }
+                        // A session manager told not to end the session answers so
+                        // (MATE's and Cinnamon's lock-down): going round it to logind
+                        // would be going round the administrator.
+                        refuse(message, "did not end the session", Refusal::SessionNotEnded);
+                        return;
+                    case SessionEnd::Unfinished:
+                        refuse(message, "did not finish ending the session",
+                               Refusal::SessionUnfinished);
+                        return;
+                }
+            });
     }
 
     // The session this process belongs to; a program started outside any session (from a
@@ -376,6 +369,12 @@ private:
     void failed(const QDBusMessage& call, const QDBusMessage& error) {
         remember(call, error);
         tryNext();
+    }
+
+    // A session manager that answered and then did not do as it said: nothing else is tried.
+    void refuse(const QDBusMessage& call, const char* what, Refusal refusal) {
+        remember(describeCall(call) + " answered, but the session manager " + what, refusal);
+        finish(Result::Failed);
     }
 
     void remember(const QDBusMessage& call, const QDBusMessage& error) {

@@ -392,6 +392,23 @@ e2e_logind_mark() {
     fi
 }
 
+# The test's own X session client (E2E_XSMP_CLIENT), standing for the user's other applications,
+# started with nothing but the session's environment given after MODE ("save" or "cancel", as
+# the client answers the end of the session) and LOG (what it was asked); waits until it has
+# registered with the session manager, and sets e2e_client_pid.
+e2e_start_xsmp_client() {
+    local mode=$1 log=$2 i
+    shift 2
+    env -i "$@" "$E2E_XSMP_CLIENT" "$mode" "$log" >"$log.err" 2>&1 &
+    e2e_client_pid=$!
+    e2e_helper_pids+=("$e2e_client_pid")
+    for i in $(seq 50); do
+        grep -q ' registered ' "$log" 2>/dev/null && return
+        sleep 0.1
+    done
+    e2e_fail "the session client did not register: $(cat "$log.err")"
+}
+
 # Prints the SESSION_MANAGER address a session manager gave the programs it started, read from
 # the environment of one of its children (the session's component or application), as if the
 # program under test had been started by that session.

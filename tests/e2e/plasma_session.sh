@@ -115,15 +115,9 @@ start_plasma() {
         [[ -e $ice_authority ]] && break
     done
     client_log=$case_dir/client.log
-    env -i "${session_env[@]}" SESSION_MANAGER="$session_manager" ICEAUTHORITY="$ice_authority" \
-        "$E2E_XSMP_CLIENT" "$mode" "$client_log" >"$case_dir/client.err" 2>&1 &
-    client_pid=$!
-    e2e_helper_pids+=("$client_pid")
-    for i in $(seq 50); do
-        grep -q ' registered ' "$client_log" 2>/dev/null && return
-        sleep 0.1
-    done
-    e2e_fail "the session client did not register: $(cat "$case_dir/client.err")"
+    e2e_start_xsmp_client "$mode" "$client_log" "${session_env[@]}" \
+        SESSION_MANAGER="$session_manager" ICEAUTHORITY="$ice_authority"
+    client_pid=$e2e_client_pid
 }
 
 stop_plasma() {

@@ -128,14 +128,9 @@ for row in "${cases[@]}"; do
             || e2e_fail "the real Xfce session manager differs from $DATA/$interface"
     fi
     if [[ $answer != none ]]; then
-        env -i "${session_env[@]}" SESSION_MANAGER="$(e2e_session_manager_of "$session_pid")" \
-            "$E2E_XSMP_CLIENT" "$answer" "$E2E_WORK/client-$name.log" >/dev/null 2>&1 &
-        client_pid=$!
-        e2e_helper_pids+=("$client_pid")
-        for _ in $(seq 50); do
-            grep -q ' registered ' "$E2E_WORK/client-$name.log" 2>/dev/null && break
-            sleep 0.1
-        done
+        e2e_start_xsmp_client "$answer" "$E2E_WORK/client-$name.log" "${session_env[@]}" \
+            SESSION_MANAGER="$(e2e_session_manager_of "$session_pid")"
+        client_pid=$e2e_client_pid
     fi
     # The session manager talks to logind itself (4.20 reads its properties as it starts); only
     # what follows the program's start can be the program's.

@@ -16,19 +16,23 @@ enum class Bus { Session, System };
 
 // Where a service answers: each written once, for everyone who calls it.
 struct DBusObject {
-    bool onSystemBus;
+    Bus bus;
     std::string_view service;
     std::string_view path;
     std::string_view interface;
+
+    friend bool operator==(const DBusObject&, const DBusObject&) = default;
 };
 
-inline constexpr DBusObject kGnomeSessionManager{
-    false, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager"};
-inline constexpr DBusObject kPowerManagementInhibit{false, "org.freedesktop.PowerManagement",
+inline constexpr DBusObject kGnomeSessionManager{Bus::Session, "org.gnome.SessionManager",
+                                                 "/org/gnome/SessionManager",
+                                                 "org.gnome.SessionManager"};
+inline constexpr DBusObject kPowerManagementInhibit{Bus::Session, "org.freedesktop.PowerManagement",
                                                     "/org/freedesktop/PowerManagement/Inhibit",
                                                     "org.freedesktop.PowerManagement.Inhibit"};
-inline constexpr DBusObject kLogindManager{
-    true, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager"};
+inline constexpr DBusObject kLogindManager{Bus::System, "org.freedesktop.login1",
+                                           "/org/freedesktop/login1",
+                                           "org.freedesktop.login1.Manager"};
 
 QString toQString(std::string_view text);
 

@@ -7,8 +7,6 @@
 
 #include <utility>
 
-#include "platform/dbus_call.h"
-
 namespace veltrask::platform {
 
 namespace {
@@ -18,21 +16,38 @@ namespace {
 constexpr std::chrono::milliseconds kProbeInterval{100};
 constexpr std::chrono::milliseconds kProbeBound{2000};
 
+// Gone with the session it ended, or too busy ending it to answer: either way its word stands.
+// Any other error says nothing about the session.
+bool goneOrBusy(const QDBusMessage& error) {
+    static const QStringList kNames{
+        QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
+        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
+        QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+        QStringLiteral("org.freedesktop.DBus.Error.NoReply"),
+    };
+    return kNames.contains(error.errorName());
+}
+
 }  // namespace
 
-SessionEndWatch::SessionEndWatch(SessionProbe probe, QObject* parent)
-    : QObject(parent), probe_(std::move(probe)) {
+SessionEndWatch::SessionEndWatch(const SessionProbe& probe, QObject* parent)
+    : QObject(parent), probe_(probe) {
     next_.setSingleShot(true);
     next_.setInterval(kProbeInterval);
     connect(&next_, &QTimer::timeout, this, &SessionEndWatch::ask);
 
-    auto* watcher = new QDBusServiceWatcher(QString::fromStdString(probe_.service),
-                                            QDBusConnection::sessionBus(),
+    QDBusConnection sessionBus = QDBusConnection::sessionBus();
+    auto* watcher = new QDBusServiceWatcher(toQString(probe_.manager.service), sessionBus,
                                             QDBusServiceWatcher::WatchForUnregistration, this);
     if (!probe_.helper.empty()) {
-        watcher->addWatchedService(QString::fromStdString(probe_.helper));
+        watcher->addWatchedService(toQString(probe_.helper));
     }
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &SessionEndWatch::left);
+    if (probe_.cancelledSignal != nullptr) {
+        sessionBus.connect(toQString(probe_.manager.service), toQString(probe_.manager.path),
+                           toQString(probe_.manager.interface),
+                           QString::fromLatin1(probe_.cancelledSignal), this, SLOT(cancelled()));
+    }
     // A session manager that has asked logind to power off or restart may stay until the
     // computer goes down (Cinnamon's does); logind telling everyone is the proof.
     QDBusConnection::systemBus().connect(
@@ -41,16 +56,15 @@ SessionEndWatch::SessionEndWatch(SessionProbe probe, QObject* parent)
         SLOT(prepareForShutdown(bool)));
 }
 
-void SessionEndWatch::begin(std::chrono::milliseconds endBegins,
+void SessionEndWatch::begin(CallEnded call, std::chrono::milliseconds endBegins,
                             std::chrono::milliseconds sessionEnds,
                             std::function<void(SessionEnd)> settled) {
-    endBegins_ = endBegins;
+    endBegins_ = call == CallEnded::Answered ? endBegins : std::chrono::milliseconds(0);
     sessionEnds_ = sessionEnds;
     settled_ = std::move(settled);
-    begun_ = true;
     clock_.start();
-    if (managerLeft_) {
-        settle(SessionEnd::Ended);
+    if (end_) {
+        settle(*end_);
     } else {
         ask();
     }
@@ -58,55 +72,54 @@ void SessionEndWatch::begin(std::chrono::milliseconds endBegins,
 
 void SessionEndWatch::prepareForShutdown(bool starting) {
     if (starting) {
-        managerLeft_ = true;  // as good as gone: the computer is going down
         settle(SessionEnd::Ended);
     }
 }
 
+void SessionEndWatch::cancelled() {
+    settle(SessionEnd::Cancelled);
+}
+
 void SessionEndWatch::left(const QString& service) {
-    if (service.toStdString() == probe_.helper) {
-        // Done or cancelled: the session manager's next answer tells which.
-        helperLeft_ = true;
-        if (begun_) {
-            next_.stop();
-            ask();
-        }
+    if (service != toQString(probe_.helper)) {
+        settle(SessionEnd::Ended);
         return;
     }
-    managerLeft_ = true;
-    settle(SessionEnd::Ended);
+    seen_ = Seen::HelperLeft;
+    if (settled_) {
+        next_.stop();
+        ask();
+    }
 }
 
 void SessionEndWatch::ask() {
-    const QDBusMessage message = QDBusMessage::createMethodCall(
-        QString::fromStdString(probe_.service), QString::fromStdString(probe_.path),
-        QString::fromStdString(probe_.interface), QString::fromStdString(probe_.method));
-    callAsync(Bus::Session, message, kProbeBound, this, [this](const QDBusMessage& reply) {
-        if (reply.type() != QDBusMessage::ReplyMessage) {
-            // Gone with the session it ended, or one that cannot tell, or too busy ending the
-            // session to answer: in each case its word stands.
-            settle(SessionEnd::Ended);
-            return;
-        }
-        answered(reply.arguments().value(0).toBool() == probe_.endingWhen);
-    });
+    callAsync(probe_.manager.bus, methodCall(probe_.manager, probe_.method), kProbeBound, this,
+              [this](const QDBusMessage& reply) {
+                  if (reply.type() == QDBusMessage::ReplyMessage) {
+                      answered(probe_.ending(reply.arguments().value(0)));
+                  } else if (goneOrBusy(reply)) {
+                      settle(SessionEnd::Ended);
+                  } else {
+                      answered(std::nullopt);
+                  }
+              });
 }
 
-void SessionEndWatch::answered(bool ending) {
-    // A helper that left while the session manager runs on, not ending: the end was cancelled,
-    // however quickly (Plasma's lasts a few milliseconds when an application cancels at once).
-    if (!ending && (ending_ || helperLeft_)) {
+void SessionEndWatch::answered(std::optional<bool> ending) {
+    // Not ending after it was, or after its helper left, however quickly (Plasma's end lasts a
+    // few milliseconds when an application cancels at once): the end was cancelled.
+    if (ending == false && seen_ != Seen::Running) {
         settle(SessionEnd::Cancelled);
         return;
     }
-    if (ending && !ending_) {
-        ending_ = true;
+    if (ending == true && seen_ == Seen::Running) {
+        seen_ = Seen::Ending;
         clock_.restart();
     }
     const auto waited = std::chrono::milliseconds(clock_.elapsed());
-    if (!ending_ && waited >= endBegins_) {
+    if (seen_ == Seen::Running && waited >= endBegins_) {
         settle(SessionEnd::NeverBegan);
-    } else if (ending_ && waited >= sessionEnds_) {
+    } else if (seen_ != Seen::Running && waited >= sessionEnds_) {
         settle(SessionEnd::Unfinished);
     } else {
         next_.start();
@@ -114,10 +127,13 @@ void SessionEndWatch::answered(bool ending) {
 }
 
 void SessionEndWatch::settle(SessionEnd end) {
-    if (begun_ && settled_) {
+    if (!end_) {
+        end_ = end;
+    }
+    if (settled_) {
         next_.stop();
         deleteLater();
-        std::exchange(settled_, nullptr)(end);
+        std::exchange(settled_, nullptr)(*end_);
     }
 }
 

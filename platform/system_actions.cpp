@@ -17,27 +17,44 @@ namespace veltrask::platform {
 
 namespace {
 
-using Target = DBusObject;
-
-constexpr Target kGnome = kGnomeSessionManager;
+constexpr DBusObject kGnome = kGnomeSessionManager;
 // Plasma 5.25 and later.
-constexpr Target kPlasma{false, "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown"};
-// Older Plasma: logout(no confirmation, type, force now), type 2 shuts down, 1 reboots, 0 logs off.
-constexpr Target kKsmServer{false, "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface"};
-constexpr Target kXfce{false, "org.xfce.SessionManager", "/org/xfce/SessionManager",
-                       "org.xfce.Session.Manager"};
-constexpr Target kLogind = kLogindManager;
+constexpr DBusObject kPlasma{Bus::Session, "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown"};
+// Plasma before 6: logout(no confirmation, type, force now), type 2 shuts down, 1 reboots, 0 logs
+// off.
+constexpr DBusObject kKsmServer{Bus::Session, "org.kde.ksmserver", "/KSMServer",
+                                "org.kde.KSMServerInterface"};
+constexpr DBusObject kXfce{Bus::Session, "org.xfce.SessionManager", "/org/xfce/SessionManager",
+                           "org.xfce.Session.Manager"};
+constexpr DBusObject kLogind = kLogindManager;
 // Its path is the program's own session, looked up when needed: ending every session of the user
 // would take other people's work with it.
-constexpr Target kOwnLogindSession{true, "org.freedesktop.login1", "",
-                                   "org.freedesktop.login1.Session"};
+constexpr DBusObject kLogindSession{Bus::System, "org.freedesktop.login1", "",
+                                    "org.freedesktop.login1.Session"};
+
+bool sessionNotRunning(const QVariant& isSessionRunning) {
+    return !isSessionRunning.toBool();
+}
+
+bool shuttingDown(const QVariant& isShuttingDown) {
+    return isShuttingDown.toBool();
+}
+
+// Xfce's session manager is idle (1) or saving (2) while the session runs, and in the first (3) or
+// second (4) phase of its end while it ends it.
+bool xfceEnding(const QVariant& state) {
+    return state.toUInt() >= 3;
+}
+
+constexpr SessionProbe kGnomeProbe{kGnome, "IsSessionRunning", sessionNotRunning};
+// Both of Plasma's ways end the session through ksmserver, with plasma-shutdown's help.
+constexpr SessionProbe kPlasmaProbe{kKsmServer, "isShuttingDown", shuttingDown, kPlasma.service};
+constexpr SessionProbe kXfceProbe{kXfce, "GetState", xfceEnding, {}, "ShutdownCancelled"};
 
 struct WayRow {
     SystemAction action;
     std::string_view desktops;  // ':'-separated names; empty: any desktop
-    Target target;
-    std::vector<WayMethod> methods;
-    bool whereOwned = false;
+    ActionWay way;
 };
 
 // Within the table, order is the order of trying.
@@ -45,55 +62,71 @@ const std::vector<WayRow>& wayRows() {
     using A = SystemAction;
     using S = Settles;
     constexpr bool kInteractive = true;
-    constexpr bool kWhereOwned = true;
+    constexpr auto kGnomeWay = Approach::AsOfferedWhereOwned;
     static const std::vector<WayRow> rows{
         // GNOME's name is also Cinnamon's and MATE's: they offer the dialog-free Request… ways,
-        // which ask every application to end, where GNOME 43 has only its end-session dialog.
+        // which ask every application to end, where GNOME has only its end-session dialog.
         {A::ShutDown,
          "",
-         kGnome,
-         {{"RequestShutdown", {}, S::ByWatchingTheSession},
-          {"Shutdown", {}, S::AfterDesktopDialog}},
-         kWhereOwned},
+         {kGnome,
+          {{"RequestShutdown", {}, S::ByWatchingTheSession},
+           {"Shutdown", {}, S::AfterDesktopDialog}},
+          kGnomeWay,
+          &kGnomeProbe}},
         {A::Restart,
          "",
-         kGnome,
-         {{"RequestReboot", {}, S::ByWatchingTheSession}, {"Reboot", {}, S::AfterDesktopDialog}},
-         kWhereOwned},
-        {A::LogOff, "", kGnome, {{"Logout", {std::uint32_t{1}}}}, kWhereOwned},  // without asking
-        {A::ShutDown, "KDE", kPlasma, {{"logoutAndShutdown", {}, S::ByWatchingTheSession}}},
-        {A::Restart, "KDE", kPlasma, {{"logoutAndReboot", {}, S::ByWatchingTheSession}}},
-        {A::LogOff, "KDE", kPlasma, {{"logout", {}, S::ByWatchingTheSession}}},
-        {A::ShutDown, "KDE", kKsmServer, {{"logout", {0, 2, 2}, S::ByWatchingTheSession}}},
-        {A::Restart, "KDE", kKsmServer, {{"logout", {0, 1, 2}, S::ByWatchingTheSession}}},
-        {A::LogOff, "KDE", kKsmServer, {{"logout", {0, 0, 2}, S::ByWatchingTheSession}}},
-        {A::ShutDown, "XFCE", kXfce, {{"Shutdown", {true}}}},  // allow saving
-        {A::Restart, "XFCE", kXfce, {{"Restart", {true}}}},
-        {A::LogOff, "XFCE", kXfce, {{"Logout", {false, true}}}},  // no dialog, allow saving
-        {A::ShutDown, "", kLogind, {{"PowerOff", {kInteractive}}}},
-        {A::Restart, "", kLogind, {{"Reboot", {kInteractive}}}},
-        {A::LogOff, "", kOwnLogindSession, {{"Terminate", {}}}},
+         {kGnome,
+          {{"RequestReboot", {}, S::ByWatchingTheSession}, {"Reboot", {}, S::AfterDesktopDialog}},
+          kGnomeWay,
+          &kGnomeProbe}},
+        // Without asking.
+        {A::LogOff,
+         "",
+         {kGnome,
+          {{"Logout", {std::uint32_t{1}}, S::ByWatchingTheSession}},
+          kGnomeWay,
+          &kGnomeProbe}},
+        {A::ShutDown,
+         "KDE",
+         {kPlasma, {{"logoutAndShutdown", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
+        {A::Restart,
+         "KDE",
+         {kPlasma, {{"logoutAndReboot", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
+        {A::LogOff, "KDE", {kPlasma, {{"logout", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
+        {A::ShutDown,
+         "KDE",
+         {kKsmServer,
+          {{"logout", {0, 2, 2}, S::ByWatchingTheSession}},
+          Approach::AsOffered,
+          &kPlasmaProbe}},
+        {A::Restart,
+         "KDE",
+         {kKsmServer,
+          {{"logout", {0, 1, 2}, S::ByWatchingTheSession}},
+          Approach::AsOffered,
+          &kPlasmaProbe}},
+        {A::LogOff,
+         "KDE",
+         {kKsmServer,
+          {{"logout", {0, 0, 2}, S::ByWatchingTheSession}},
+          Approach::AsOffered,
+          &kPlasmaProbe}},
+        // Allowing applications to save; log-off without a dialog. Xfce answers before its
+        // applications have agreed.
+        {A::ShutDown,
+         "XFCE",
+         {kXfce, {{"Shutdown", {true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
+        {A::Restart,
+         "XFCE",
+         {kXfce, {{"Restart", {true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
+        {A::LogOff,
+         "XFCE",
+         {kXfce, {{"Logout", {false, true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
+        {A::ShutDown, "", {kLogind, {{"PowerOff", {kInteractive}}}}},
+        {A::Restart, "", {kLogind, {{"Reboot", {kInteractive}}}}},
+        {A::LogOff, "", {kLogindSession, {{"Terminate", {}}}, Approach::OnOwnSession}},
     };
     return rows;
-}
-
-// What tells whether a session manager that was asked to end the session does so.
-SessionProbe probeFor(const ActionWay& way) {
-    if (way.service == kGnome.service) {
-        return {std::string(kGnome.service),
-                std::string(kGnome.path),
-                std::string(kGnome.interface),
-                "IsSessionRunning",
-                false,
-                {}};
-    }
-    // Both of Plasma's ways end the session through ksmserver, with plasma-shutdown's help.
-    return {std::string(kKsmServer.service),
-            std::string(kKsmServer.path),
-            std::string(kKsmServer.interface),
-            "isShuttingDown",
-            true,
-            std::string(kPlasma.service)};
 }
 
 bool isError(const QDBusMessage& reply, QLatin1String name) {
@@ -116,6 +149,10 @@ bool isUnowned(const QDBusMessage& reply) {
            isError(reply, QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"));
 }
 
+bool isUnknownMethod(const QDBusMessage& reply) {
+    return isError(reply, QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"));
+}
+
 // The names of the methods `interface` offers in an introspection.
 QStringList offeredMethods(const QString& introspection, const QString& interface) {
     QStringList methods;
@@ -135,8 +172,8 @@ QStringList offeredMethods(const QString& introspection, const QString& interfac
 }
 
 QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QString& path) {
-    QDBusMessage message = QDBusMessage::createMethodCall(QString::fromStdString(way.service), path,
-                                                          QString::fromStdString(way.interface),
+    QDBusMessage message = QDBusMessage::createMethodCall(toQString(way.target.service), path,
+                                                          toQString(way.target.interface),
                                                           QString::fromStdString(method.name));
     QVariantList arguments;
     for (const auto& argument : method.arguments) {
@@ -144,14 +181,7 @@ QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QSt
     }
     message.setArguments(arguments);
     // logind asks the desktop for a password where its policy wants one.
-    message.setInteractiveAuthorizationAllowed(way.onSystemBus);
-    return message;
-}
-
-QDBusMessage logindCall(const char* method, const QVariant& argument) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        toQString(kLogind.service), toQString(kLogind.path), toQString(kLogind.interface), method);
-    message.setArguments({argument});
+    message.setInteractiveAuthorizationAllowed(way.target.bus == Bus::System);
     return message;
 }
 
@@ -169,37 +199,41 @@ public:
           done_(std::move(done)) {}
 
     void tryNext() {
-        const ActionWay* next = ways_.next();
-        if (next == nullptr) {
+        way_ = ways_.next();
+        if (way_ == nullptr) {
             finish(Result::Failed);
             return;
         }
-        const ActionWay& way = *next;
-        if (way.toOwnSession) {
-            findOwnSession(way);
-        } else if (way.whereOwned) {
-            askWhatIsOffered(way);
-        } else {
-            call(way, way.methods.front(), QString::fromStdString(way.path));
+        switch (way_->approach) {
+            case Approach::AsListed:
+                tryMethods(way_->methods, toQString(way_->target.path));
+                return;
+            case Approach::AsOffered:
+            case Approach::AsOfferedWhereOwned:
+                askWhatIsOffered();
+                return;
+            case Approach::OnOwnSession:
+                findOwnSession();
+                return;
         }
     }
 
 private:
-    std::chrono::milliseconds boundFor(const ActionWay& way, const WayMethod& method) const {
+    std::chrono::milliseconds boundFor(const WayMethod& method) const {
         if (method.settles == Settles::AfterDesktopDialog) {
             return bounds_.desktopDialog;
         }
-        return way.onSystemBus ? bounds_.logind : bounds_.sessionManager;
+        return way_->target.bus == Bus::System ? bounds_.logind : bounds_.sessionManager;
     }
 
-    // Who owns the name decides, and by what it offers; nobody owning it is no failure.
-    void askWhatIsOffered(const ActionWay& way) {
+    // Who owns the name decides, and by what it offers.
+    void askWhatIsOffered() {
         const QDBusMessage introspect = QDBusMessage::createMethodCall(
-            QString::fromStdString(way.service), QString::fromStdString(way.path),
+            toQString(way_->target.service), toQString(way_->target.path),
             QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
         callAsync(Bus::Session, introspect, bounds_.sessionManager, this,
-                  [this, way, introspect](const QDBusMessage& reply) {
-                      if (isUnowned(reply)) {
+                  [this, introspect](const QDBusMessage& reply) {
+                      if (isUnowned(reply) && way_->approach == Approach::AsOfferedWhereOwned) {
                           tryNext();
                           return;
                       }
@@ -207,28 +241,41 @@ private:
                           failed(introspect, reply);
                           return;
                       }
-                      const QStringList offered =
-                          offeredMethods(reply.arguments().value(0).toString(),
-                                         QString::fromStdString(way.interface));
-                      for (const WayMethod& method : way.methods) {
+                      const QStringList offered = offeredMethods(
+                          reply.arguments().value(0).toString(), toQString(way_->target.interface));
+                      std::vector<WayMethod> methods;
+                      for (const WayMethod& method : way_->methods) {
                           if (offered.contains(QString::fromStdString(method.name))) {
-                              call(way, method, QString::fromStdString(way.path));
-                              return;
+                              methods.push_back(method);
                           }
                       }
-                      remember(describeCall(introspect) + " offered none of the ways",
-                               "it offers no way to " + std::string(describeAction(action_)));
-                      tryNext();
+                      if (methods.empty()) {
+                          remember(describeCall(introspect) + " offered none of the ways",
+                                   "it offers no way to " + std::string(describeAction(action_)));
+                      }
+                      tryMethods(std::move(methods), toQString(way_->target.path));
                   });
     }
 
-    void call(const ActionWay& way, const WayMethod& method, const QString& path) {
-        const QDBusMessage message = messageFor(way, method, path);
+    void tryMethods(std::vector<WayMethod> methods, const QString& path) {
+        methods_ = std::move(methods);
+        nextMethod_ = 0;
+        path_ = path;
+        tryNextMethod();
+    }
+
+    void tryNextMethod() {
+        if (nextMethod_ == methods_.size()) {
+            tryNext();
+            return;
+        }
+        const WayMethod& method = methods_[nextMethod_++];
+        const QDBusMessage message = messageFor(*way_, method, path_);
         // Watching from before the call: Plasma's cancel can be over within milliseconds.
         SessionEndWatch* watch =
-            method.settles == Settles::ByReply ? nullptr : new SessionEndWatch(probeFor(way), this);
-        callAsync(way.onSystemBus ? Bus::System : Bus::Session, message, boundFor(way, method),
-                  this, [this, method, message, watch](const QDBusMessage& reply) {
+            method.settles == Settles::ByReply ? nullptr : new SessionEndWatch(*way_->probe, this);
+        callAsync(way_->target.bus, message, boundFor(method), this,
+                  [this, method, message, watch](const QDBusMessage& reply) {
                       answered(method, message, reply, watch);
                   });
     }
@@ -237,15 +284,13 @@ private:
                   SessionEndWatch* watch) {
         if (reply.type() == QDBusMessage::ReplyMessage &&
             method.settles == Settles::ByWatchingTheSession) {
-            begin(watch, message, bounds_.endBegins);
+            watchTheSession(watch, message, CallEnded::Answered);
             return;
         }
         if (method.settles == Settles::AfterDesktopDialog &&
             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
-            // The session manager may have ended the session, and itself, before it answered;
-            // one still running the session timed out.
             remember(message, reply);
-            begin(watch, message, std::chrono::milliseconds(0));
+            watchTheSession(watch, message, CallEnded::Unanswered);
             return;
         }
         if (watch != nullptr) {
@@ -258,68 +303,69 @@ private:
             finish(Result::Failed);
         } else if (method.settles == Settles::AfterDesktopDialog && isCancelled(reply)) {
             finish(Result::Declined);
+        } else if (isUnknownMethod(reply)) {
+            remember(message, reply);
+            tryNextMethod();
         } else {
             failed(message, reply);
         }
     }
 
-    // After a call that answered at once, `endBegins` is the time the session manager has to
-    // begin; after a held call that timed out, none: it either ended the session, or still runs it
-    // and did not answer, which passes the turn on.
-    void begin(SessionEndWatch* watch, const QDBusMessage& message,
-               std::chrono::milliseconds endBegins) {
-        const bool answered = endBegins.count() > 0;
-        watch->begin(endBegins, bounds_.sessionEnds, [this, message, answered](SessionEnd end) {
-            switch (end) {
-                case SessionEnd::Ended:
-                    finish(Result::CarriedOut);
-                    return;
-                case SessionEnd::Cancelled:
-                    finish(Result::Declined);
-                    return;
-                case SessionEnd::NeverBegan:
-                    if (!answered) {
-                        tryNext();
-                        return;
-                    }
-                    // A session manager told not to end the session answers so (MATE's and
-                    // Cinnamon's lock-down): going round it to logind would be going round the
-                    // administrator.
-                    remember(describeCall(message) +
-                                 " answered, but the session manager did not end the session",
-                             "桌面的会话管理器没有结束会话。");
-                    finish(Result::Failed);
-                    return;
-                case SessionEnd::Unfinished:
-                    remember(describeCall(message) +
-                                 " answered, but the session manager did not finish ending the "
-                                 "session",
-                             "桌面的会话管理器没有完成结束会话。");
-                    finish(Result::Failed);
-                    return;
-            }
-        });
+    void watchTheSession(SessionEndWatch* watch, const QDBusMessage& message, CallEnded call) {
+        watch->begin(call, bounds_.endBegins, bounds_.sessionEnds,
+                     [this, message, call](SessionEnd end) {
+                         switch (end) {
+                             case SessionEnd::Ended:
+                                 finish(Result::CarriedOut);
+                                 return;
+                             case SessionEnd::Cancelled:
+                                 finish(Result::Declined);
+                                 return;
+                             case SessionEnd::NeverBegan:
+                                 if (call == CallEnded::Unanswered) {
+                                     // Still running the session, and silent: a broken way.
+                                     tryNext();
+                                     return;
+                                 }
+                                 // A session manager told not to end the session answers so
+                                 // (MATE's and Cinnamon's lock-down): going round it to logind
+                                 // would be going round the administrator.
+                                 remember(describeCall(message) +
+                                              " answered, but the session manager did not end "
+                                              "the session",
+                                          "桌面的会话管理器没有结束会话。");
+                                 finish(Result::Failed);
+                                 return;
+                             case SessionEnd::Unfinished:
+                                 remember(describeCall(message) +
+                                              " answered, but the session manager did not finish "
+                                              "ending the session",
+                                          "桌面的会话管理器没有完成结束会话。");
+                                 finish(Result::Failed);
+                                 return;
+                         }
+                     });
     }
 
     // The session this process belongs to; a program started outside any session (from a
     // service, say) has none by its process and gets the caller's own through "auto".
-    void findOwnSession(const ActionWay& way, bool byProcess = true) {
+    void findOwnSession(bool byProcess = true) {
         const QDBusMessage lookup =
-            byProcess
-                ? logindCall("GetSessionByPID", QVariant::fromValue(static_cast<std::uint32_t>(
-                                                    QCoreApplication::applicationPid())))
-                : logindCall("GetSession", QStringLiteral("auto"));
+            byProcess ? methodCall(kLogind, "GetSessionByPID",
+                                   {QVariant::fromValue(static_cast<std::uint32_t>(
+                                       QCoreApplication::applicationPid()))})
+                      : methodCall(kLogind, "GetSession", {QStringLiteral("auto")});
         callAsync(Bus::System, lookup, bounds_.sessionManager, this,
-                  [this, way, lookup, byProcess](const QDBusMessage& reply) {
+                  [this, lookup, byProcess](const QDBusMessage& reply) {
                       const QVariant path = reply.arguments().value(0);
                       if (reply.type() == QDBusMessage::ReplyMessage &&
                           path.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
-                          call(way, way.methods.front(), path.value<QDBusObjectPath>().path());
+                          tryMethods(way_->methods, path.value<QDBusObjectPath>().path());
                           return;
                       }
                       remember(lookup, reply);
                       if (byProcess) {
-                          findOwnSession(way, false);
+                          findOwnSession(false);
                       } else {
                           tryNext();
                       }
@@ -355,6 +401,11 @@ private:
     WaysInTurn<ActionWay> ways_;
     Bounds bounds_;
     std::function<void(Outcome)> done_;
+    // The way being tried, its methods still to try and where they are called.
+    const ActionWay* way_ = nullptr;
+    std::vector<WayMethod> methods_;
+    std::size_t nextMethod_ = 0;
+    QString path_;
 };
 
 }  // namespace
@@ -379,10 +430,7 @@ std::vector<ActionWay> planAction(SystemAction action, const Session& session) {
     std::vector<ActionWay> ways;
     for (const auto& row : wayRows()) {
         if (row.action == action && desktopIsOneOf(row.desktops, session.desktops)) {
-            ways.push_back(ActionWay{row.target.onSystemBus, std::string(row.target.service),
-                                     std::string(row.target.path),
-                                     std::string(row.target.interface), row.methods,
-                                     row.target.path.empty(), row.whereOwned});
+            ways.push_back(row.way);
         }
     }
     return ways;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/system.h"
+#include "platform/dbus_call.h"
 
 namespace veltrask::platform {
 
@@ -62,20 +63,32 @@ struct WayMethod {
     friend bool operator==(const WayMethod&, const WayMethod&) = default;
 };
 
+struct SessionProbe;
+
+// How a way's methods are chosen.
+enum class Approach {
+    // Each in turn.
+    AsListed,
+    // Those the service offers, asked by introspection first: session managers of one name
+    // differ in what they offer.
+    AsOffered,
+    // Likewise, on whatever desktop the name has an owner; nobody owning it passes the way over.
+    AsOfferedWhereOwned,
+    // Called on the session this program runs in, found through logind first; the target's path
+    // is unused.
+    OnOwnSession,
+};
+
 // One service that can carry the action out.
 struct ActionWay {
-    bool onSystemBus = false;  // logind; the session managers are on the session bus
-    std::string service;
-    std::string path;
-    std::string interface;
-    // The first of these that the service offers (asked by introspection where there are
-    // several): session managers of one name differ in what they offer.
+    DBusObject target;
+    // Tried in turn until one is there: a method the service lists but answers as unknown is not
+    // offered either (Ubuntu's GNOME lists Cinnamon's and MATE's).
     std::vector<WayMethod> methods;
-    // The call goes to the session this program runs in, found through logind first; `path` is
-    // then unused.
-    bool toOwnSession = false;
-    // Tried only where its service has an owner, whatever the desktop's name says.
-    bool whereOwned = false;
+    Approach approach = Approach::AsListed;
+    // What shows whether the session manager ends the session, for the ways that do not answer
+    // when it is done; null for the others.
+    const SessionProbe* probe = nullptr;
 
     friend bool operator==(const ActionWay&, const ActionWay&) = default;
 };

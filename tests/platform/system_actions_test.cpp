@@ -57,6 +57,13 @@ const QList<Method> kMethods{
      "ret = True",
      ""},
     {"xfce", kXfce, "Shutdown", "b", "", "", ""},
+    // Xfce's session manager ends the session, then leaves with it.
+    {"xfce", kXfce, "GetState", "", "u",
+     "n = len([c for c in self.call_log if c[1] == 'GetState'])\n"
+     "if n > 2: raise dbus.exceptions.DBusException('gone', "
+     "name='org.freedesktop.DBus.Error.ServiceUnknown')\n"
+     "ret = dbus.UInt32(3)",
+     ""},
     {"xfce", kXfce, "Restart", "b", "", "", ""},
     {"xfce", kXfce, "Logout", "bb", "", "", ""},
     {"logind", kLogind, "PowerOff", "b", "", "", ""},
@@ -77,6 +84,7 @@ const QMap<QString, QString> kRealInterfaces{
 
 // GNOME's session manager name, as each real owner answers on it.
 constexpr auto kGnome43 = "gnome-session-43.xml";
+constexpr auto kGnome46 = "gnome-session-46.xml";
 constexpr auto kMate = "mate-session-1.26.xml";
 
 // How a session manager that answered at once goes on, told by IsSessionRunning: it is running,
@@ -90,7 +98,7 @@ const QString kEndCancelled = QString(kPolls) + "ret = n <= 1 or n > 3";
 const QString kKeepsRunning = "ret = True";
 
 // The calls that only watch the session, left out of what the ways are checked against.
-const QStringList kProbes{"IsSessionRunning()", "isShuttingDown()"};
+const QStringList kProbes{"IsSessionRunning()", "isShuttingDown()", "GetState()"};
 
 }  // namespace
 
@@ -179,6 +187,17 @@ private slots:
         QTest::newRow("an application's no that the user let stand")
             << "MATE" << kMate << shutDown << QStringList{"gnome.IsSessionRunning=" + kEndCancelled}
             << QStringList{"gnome RequestShutdown()"} << Result::Declined;
+        QTest::newRow("an application's no to a log-off that the user let stand")
+            << "MATE" << kMate << logOff << QStringList{"gnome.IsSessionRunning=" + kEndCancelled}
+            << QStringList{"gnome Logout(u 1)"} << Result::Declined;
+        QTest::newRow("a session that cannot be asked is not taken for ending")
+            << "MATE" << kMate << restart
+            << QStringList{"gnome.IsSessionRunning=org.freedesktop.DBus.Error.AccessDenied:no"}
+            << QStringList{"gnome RequestReboot()"} << Result::Failed;
+        QTest::newRow("Ubuntu's GNOME lists Cinnamon's way, and has only its dialog")
+            << "ubuntu:GNOME" << kGnome46 << shutDown
+            << QStringList{"gnome.RequestShutdown=org.freedesktop.DBus.Error.UnknownMethod:none"}
+            << QStringList{"gnome RequestShutdown()", "gnome Shutdown()"} << done;
         QTest::newRow("a session manager that answers and does nothing")
             << "MATE" << kMate << restart << QStringList{"gnome.IsSessionRunning=" + kKeepsRunning}
             << QStringList{"gnome RequestReboot()"} << Result::Failed;
@@ -223,6 +242,13 @@ private slots:
         QTest::newRow("Xfce logs off")
             << "XFCE"
             << "" << logOff << QStringList{} << QStringList{"xfce Logout(b false, b true)"} << done;
+        QTest::newRow("an application cancels Xfce's log-off")
+            << "XFCE"
+            << "" << logOff
+            << QStringList{"xfce.Logout=self.EmitSignal('org.xfce.Session.Manager', "
+                           "'ShutdownCancelled', '', [])",
+                           "xfce.GetState=ret = dbus.UInt32(1)"}
+            << QStringList{"xfce Logout(b false, b true)"} << Result::Declined;
         QTest::newRow("unknown desktop powers off through logind")
             << "LXQt"
             << "" << shutDown << QStringList{} << powerOff << done;

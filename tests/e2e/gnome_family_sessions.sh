@@ -23,7 +23,12 @@ case $E2E_RELEASE in
     noble) gnome_dialog=(401 446 621 446 "#353535") gnome_xml=46 ;;
 esac
 others=("mate MATE mate-session-1.26.xml")
-[[ $E2E_RELEASE == noble ]] || others+=("cinnamon Cinnamon cinnamon-session-5.6.xml")
+case $E2E_RELEASE in
+    bookworm) others+=("cinnamon Cinnamon cinnamon-session-5.6.xml") ;;
+    # Cinnamon 6.4 shows an application's refusal only in its own dialog, which its Request… ways
+    # and a log-off without asking never open: the session waits in its end with no one asked.
+    trixie) others+=("cinnamon Cinnamon cinnamon-session-5.6.xml unasked") ;;
+esac
 for tool in gnome-session gnome-shell gdbus glib-compile-schemas "${others[@]/ */-session}"; do
     command -v "$tool" >/dev/null || e2e_fail "$tool is needed (Debian gnome-session, gnome-shell,
 mate-session-manager, cinnamon-session, libglib2.0-bin)"
@@ -408,9 +413,11 @@ request_cases() {
         stop_session
     done
 
+    local refusals=("关闭计算机 1" "注销 3")
+    [[ -z ${4:-} ]] || refusals=()
     start_session
     start_client refuse
-    for row in "关闭计算机 1" "注销 3"; do
+    for row in "${refusals[@]}"; do
         read -r action steps <<<"$row"
         e2e_step "$name: an application that refuses $action keeps the session running"
         logind_mark

@@ -177,7 +177,7 @@ start_session() {
         if ! grep -q "GNOME Shell started" "$E2E_WORK/$desktop-session.log"; then
             # GNOME 43's shell now and then hangs for good in the child it forks to start
             # ibus-daemon, which runs JavaScript between its fork and its exec: start afresh.
-            ((attempt < 3)) \
+            ((attempt < 5)) \
                 || e2e_fail "the shell did not start: $(tail -n 5 "$E2E_WORK/$desktop-session.log")"
             e2e_step "  the shell hung in its start; starting the session again"
             start_session $((attempt + 1))

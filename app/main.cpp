@@ -7,7 +7,8 @@
 #include "app/utf8_locale.h"
 #include "core/program.h"
 #include "platform/desktop_system.h"
-#include "platform/session_manager_link.h"
+#include "platform/display_end.h"
+#include "platform/x_session_link.h"
 #include "platform/single_instance.h"
 #include "platform/window_system.h"
 #include "ui/appearance.h"
@@ -18,9 +19,11 @@
 int main(int argc, char* argv[]) {
     // First of all: it changes the environment, which the font thread below reads.
     veltrask::app::chooseUtf8CharacterType();
+    // Before the font thread starts: no other thread may write a message meanwhile.
+    veltrask::platform::takeTheDisplaysEndAsTheSessionsEnd();
     const veltrask::ui::FontWarmUp fonts;
     veltrask::platform::preferDesktopDrawnWindows();
-    veltrask::platform::outliveTheSessionManager();
+    veltrask::platform::outliveTheXSessionManager();
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(veltrask::kApplicationName));

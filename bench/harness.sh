@@ -39,7 +39,7 @@ done
 
 # The shared end-to-end steps: stand-ins, the X server, the driver, the clean-up.
 E2E_LIMIT=${BENCH_LIMIT:-1500}
-source "$here/../tests/e2e/lib.sh" "$program" /bin/false "${BENCH_ARTIFACTS:-$PWD/bench-artifacts}"
+source "$here/../tests/e2e/lib.sh" "$program" /bin/false "${BENCH_ARTIFACTS:-$here/../build/bench-artifacts}"
 
 # The environment of the end-to-end tests, and nothing else: private message buses among it, so
 # that the program's start-up includes asking the session bus for its name, as on a desktop.

@@ -12,7 +12,7 @@ std::optional<std::string> armedSummary(const Form1* main, bool confirming) {
         return std::nullopt;
     }
     std::string summary;
-    if (!form->text1.text.empty() && !form->text2.text.empty() && !form->text3.text.empty()) {
+    if (form->targetComplete()) {
         summary = form->combo1.text + " " + form->text1.text + ":" + form->text2.text + ":" +
                   form->text3.text;
     }
@@ -28,33 +28,13 @@ std::optional<std::string> armedSummary(const Form1* main, bool confirming) {
     return summary;
 }
 
-namespace {
-
-bool targetComplete(const Form1& form) {
-    return !form.text1.text.empty() && !form.text2.text.empty() && !form.text3.text.empty();
-}
-
-bool countdownRunning(const Form1& form) {
-    return form.timer2.enabled() && !form.label13.text.empty();
-}
-
-}  // namespace
-
 bool systemActionArmed(const Form1* main, bool confirming) {
     if (confirming) {
         return true;
     }
     const Form1* form = main;
     return form != nullptr && commandFor(form->combo1.text).has_value() &&
-           (countdownRunning(*form) || targetComplete(*form));
-}
-
-std::string awakeReason(const Form1& form) {
-    if (countdownRunning(form)) {
-        return "倒计时 " + form.label13.text + " 秒后" + form.combo1.text;
-    }
-    return "将在 " + form.text1.text + ":" + form.text2.text + ":" + form.text3.text + " " +
-           form.combo1.text;
+           (form->countdownRunning() || form->targetComplete());
 }
 
 }  // namespace veltrask::core

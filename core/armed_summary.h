@@ -18,8 +18,4 @@ std::optional<std::string> armedSummary(const Form1* main, bool confirming);
 // clock-time target or a running countdown, or counting down in the confirmation window.
 bool systemActionArmed(const Form1* main, bool confirming);
 
-// The armed system action in words, for the desktop to show as the reason it stays awake:
-// "将在 23:00:00 关闭计算机", "倒计时 150 秒后重新启动".
-std::string awakeReason(const Form1& form);
-
 }  // namespace veltrask::core

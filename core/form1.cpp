@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "armed_summary.h"
 #include "numbers.h"
 #include "time_text.h"
 
@@ -158,8 +157,23 @@ void Form1::timer2Tick() {
 void Form1::command1Click() {
     arm();
     if (windows().systemActionArmed()) {
-        windows().holdAwake(awakeReason(*this));
+        windows().holdAwake(awakeReason());
     }
+}
+
+bool Form1::countdownRunning() const {
+    return timer2.enabled() && !label13.text.empty();
+}
+
+bool Form1::targetComplete() const {
+    return !text1.text.empty() && !text2.text.empty() && !text3.text.empty();
+}
+
+std::string Form1::awakeReason() const {
+    if (countdownRunning()) {
+        return "倒计时 " + label13.text + " 秒后" + combo1.text;
+    }
+    return "将在 " + text1.text + ":" + text2.text + ":" + text3.text + " " + combo1.text;
 }
 
 void Form1::arm() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "actions.h"
@@ -78,6 +79,13 @@ public:
     bool keyPress(Control& control, char32_t character) override;
     std::optional<std::string> admitted(const Control& control,
                                         std::string_view proposedText) const override;
+
+    // Whether the countdown is counting, and a whole clock-time target is set.
+    bool countdownRunning() const;
+    bool targetComplete() const;
+    // The armed system action in words, for the desktop to show as the reason it stays awake:
+    // "将在 23:00:00 关闭计算机", "倒计时 150 秒后重新启动".
+    std::string awakeReason() const;
 
     bool isNumericField(const Control& control) const;
     // The control a full numeric field hands the focus on to; nullptr for the lead time.

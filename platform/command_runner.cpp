@@ -44,7 +44,7 @@ bool openAddress(const std::string& address) {
     // Inside a sandbox this goes through the desktop portal; elsewhere to the desktop's handler.
     const bool opened = QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
     if (!opened) {
-        qCWarning(lcVeltrask, "could not open %s", address.c_str());
+        qCWarning(lcActions, "could not open %s", address.c_str());
     }
     return opened;
 }

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusPendingCallWatcher>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -24,10 +25,24 @@ QDBusMessage methodCall(const DBusObject& object, const char* method,
     return message;
 }
 
+QDBusMessage introspectionCall(const DBusObject& object) {
+    return methodCall(
+        {object.bus, object.service, object.path, "org.freedesktop.DBus.Introspectable"},
+        "Introspect");
+}
+
 namespace {
 
-QDBusConnection connectionTo(Bus bus) {
-    return bus == Bus::Session ? QDBusConnection::sessionBus() : QDBusConnection::systemBus();
+// Asked for the session bus when none is known, libdbus would autolaunch one through X11: the
+// program would then wait for a bus daemon and leave it behind. A bus is known by its address in
+// the environment or by the per-user socket that libdbus looks for without one.
+bool sessionBusKnown() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        return true;
+    }
+    const QString runtimeDirectory = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtimeDirectory.isEmpty() &&
+           QFileInfo::exists(runtimeDirectory + QStringLiteral("/bus"));
 }
 
 int boundInMs(std::chrono::milliseconds bound) {
@@ -35,6 +50,15 @@ int boundInMs(std::chrono::milliseconds bound) {
 }
 
 }  // namespace
+
+QDBusConnection connectionTo(Bus bus) {
+    if (bus == Bus::System) {
+        return QDBusConnection::systemBus();
+    }
+    // Without a known session bus, a connection that never connects: every call fails at once.
+    return sessionBusKnown() ? QDBusConnection::sessionBus()
+                             : QDBusConnection(QStringLiteral("no session bus"));
+}
 
 void callAsync(Bus bus, const QDBusMessage& message, std::chrono::milliseconds bound,
                QObject* context, std::function<void(const QDBusMessage& reply)> answered) {

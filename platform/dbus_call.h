@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 
 #include <chrono>
@@ -30,15 +31,24 @@ inline constexpr DBusObject kGnomeSessionManager{Bus::Session, "org.gnome.Sessio
 inline constexpr DBusObject kPowerManagementInhibit{Bus::Session, "org.freedesktop.PowerManagement",
                                                     "/org/freedesktop/PowerManagement/Inhibit",
                                                     "org.freedesktop.PowerManagement.Inhibit"};
+inline constexpr DBusObject kBusDaemon{Bus::Session, "org.freedesktop.DBus",
+                                       "/org/freedesktop/DBus", "org.freedesktop.DBus"};
 inline constexpr DBusObject kLogindManager{Bus::System, "org.freedesktop.login1",
                                            "/org/freedesktop/login1",
                                            "org.freedesktop.login1.Manager"};
 
 QString toQString(std::string_view text);
 
-// A call of `method` on the object, with the arguments given.
+// The connection to `bus`, made on first use. Every call of the program's goes through it.
+QDBusConnection connectionTo(Bus bus);
+
+// A call of `method` on the object, with the arguments given: every call the program makes is
+// built here.
 QDBusMessage methodCall(const DBusObject& object, const char* method,
                         const QVariantList& arguments = {});
+
+// The object's own description of itself.
+QDBusMessage introspectionCall(const DBusObject& object);
 
 // Sends `message` on `bus`, connecting to the bus on first use, and hands the reply, or an error
 // message when the call failed, was not answered within `bound` or the bus cannot be reached, to

@@ -17,7 +17,6 @@
 
 #include "platform/command_runner.h"
 #include "platform/idle_inhibitor.h"
-#include "platform/log.h"
 #include "platform/system_actions.h"
 
 namespace veltrask::platform {
@@ -67,6 +66,24 @@ private:
     std::unique_ptr<DeliveringTimer> timer_;
 };
 
+// The words of the window that tells why an action failed, after "无法关闭计算机：" and the like:
+// the program's own, in the user's language, or a service's error message as the service gave it.
+constexpr const char* kNotACommand = "这不是本程序的命令。";
+
+std::string failureWords(const Outcome& outcome) {
+    switch (outcome.refusal) {
+        case Refusal::ServiceError:
+            break;
+        case Refusal::NoneOffered:
+            return "桌面没有提供这种方式。";
+        case Refusal::SessionNotEnded:
+            return "桌面的会话管理器没有结束会话。";
+        case Refusal::SessionUnfinished:
+            return "桌面的会话管理器没有完成结束会话。";
+    }
+    return outcome.lastError.empty() ? "桌面没有说明原因。" : outcome.lastError;
+}
+
 }  // namespace
 
 DesktopSystem::DesktopSystem() = default;
@@ -103,7 +120,7 @@ void DesktopSystem::runCommand(std::string_view commandLine,
     };
     const std::optional<Command> command = parseCommandLine(commandLine);
     if (!command) {
-        finish({core::CommandOutcome::Result::Failed, "这不是本程序的命令。"});
+        finish({core::CommandOutcome::Result::Failed, kNotACommand});
         return;
     }
     if (const auto* open = std::get_if<OpenAddress>(&*command)) {
@@ -114,12 +131,8 @@ void DesktopSystem::runCommand(std::string_view commandLine,
     }
     carryOutAction(std::get<SystemAction>(*command), Session::current(),
                    [done = std::move(done)](const Outcome& outcome) {
-                       if (outcome.result == core::CommandOutcome::Result::Failed) {
-                           qCWarning(lcVeltrask, "%s", outcome.report.c_str());
-                       }
                        if (done) {
-                           done({outcome.result,
-                                 outcome.lastError.empty() ? outcome.report : outcome.lastError});
+                           done({outcome.result, failureWords(outcome)});
                        }
                    });
 }

@@ -42,27 +42,32 @@ constexpr std::array kWayRows{
 // possible, since it is one of the actions held for.
 constexpr std::uint32_t kGnomeSuspendFlag = 4;
 
-QDBusMessage gnomeCall(const char* method, const QVariantList& arguments) {
-    return methodCall(kGnomeSessionManager, method, arguments);
-}
-
-QDBusMessage powerManagementCall(const char* method, const QVariantList& arguments) {
-    return methodCall(kPowerManagementInhibit, method, arguments);
+const DBusObject& objectOf(Way way) {
+    switch (way) {
+        case Way::GnomeSessionManager:
+            return kGnomeSessionManager;
+        case Way::PowerManagement:
+            return kPowerManagementInhibit;
+        case Way::Logind:
+            break;
+    }
+    return kLogindManager;
 }
 
 QDBusMessage inhibitCall(Way way, const QString& reason) {
     switch (way) {
         case Way::GnomeSessionManager:
-            return gnomeCall(
-                "Inhibit", {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
+            return methodCall(
+                objectOf(way), "Inhibit",
+                {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
         case Way::PowerManagement:
-            return powerManagementCall("Inhibit", {QString(kApplicationName), reason});
+            return methodCall(objectOf(way), "Inhibit", {QString(kApplicationName), reason});
         case Way::Logind:
-            return methodCall(kLogindManager, "Inhibit",
-                              {QStringLiteral("idle"), QString(kApplicationName), reason,
-                               QStringLiteral("block")});
+            break;
     }
-    return {};
+    return methodCall(
+        objectOf(way), "Inhibit",
+        {QStringLiteral("idle"), QString(kApplicationName), reason, QStringLiteral("block")});
 }
 
 // One inhibitor, from the first request until it is let go of.
@@ -81,22 +86,24 @@ public:
         }
         const Way* next = ways_.next();
         if (next == nullptr) {
-            qCWarning(lcVeltrask, "could not keep the computer from suspending (tried: %s)",
+            qCWarning(lcInhibit, "could not keep the computer from suspending (tried: %s)",
                       ways_.tried().c_str());
             failed_ = true;
             return;
         }
         const Way way = *next;
         const QDBusMessage message = inhibitCall(way, reason_);
-        const bool onSystemBus = way == Way::Logind;
-        callAsync(onSystemBus ? Bus::System : Bus::Session, message,
-                  onSystemBus ? bounds_.logind : bounds_.sessionManager, this,
+        const Bus bus = objectOf(way).bus;
+        callAsync(bus, message, bus == Bus::System ? bounds_.logind : bounds_.sessionManager, this,
                   [this, way, message](const QDBusMessage& reply) {
                       if (reply.type() == QDBusMessage::ReplyMessage) {
                           held(way, reply.arguments().value(0));
                           return;
                       }
-                      ways_.failed(describeCall(message) + " failed with " + describeError(reply));
+                      const std::string failure =
+                          describeCall(message) + " failed with " + describeError(reply);
+                      qCDebug(lcInhibit, "%s", failure.c_str());
+                      ways_.failed(failure);
                       tryNext();
                   });
     }
@@ -126,10 +133,10 @@ private:
     }
 
     void letGo() {
-        if (way_ == Way::GnomeSessionManager) {
-            sendWithoutReply(Bus::Session, gnomeCall("Uninhibit", {cookie_}));
-        } else if (way_ == Way::PowerManagement) {
-            sendWithoutReply(Bus::Session, powerManagementCall("UnInhibit", {cookie_}));
+        // logind's lasts only as long as its descriptor is open.
+        if (way_ && way_ != Way::Logind) {
+            const char* uninhibit = way_ == Way::GnomeSessionManager ? "Uninhibit" : "UnInhibit";
+            sendWithoutReply(Bus::Session, methodCall(objectOf(*way_), uninhibit, {cookie_}));
         }
         fileDescriptor_ = QDBusUnixFileDescriptor();
         way_.reset();

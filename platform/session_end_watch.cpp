@@ -36,7 +36,7 @@ SessionEndWatch::SessionEndWatch(const SessionProbe& probe, QObject* parent)
     next_.setInterval(kProbeInterval);
     connect(&next_, &QTimer::timeout, this, &SessionEndWatch::ask);
 
-    QDBusConnection sessionBus = QDBusConnection::sessionBus();
+    QDBusConnection sessionBus = connectionTo(Bus::Session);
     auto* watcher = new QDBusServiceWatcher(toQString(probe_.manager.service), sessionBus,
                                             QDBusServiceWatcher::WatchForUnregistration, this);
     if (!probe_.helper.empty()) {
@@ -50,7 +50,7 @@ SessionEndWatch::SessionEndWatch(const SessionProbe& probe, QObject* parent)
     }
     // A session manager that has asked logind to power off or restart may stay until the
     // computer goes down (Cinnamon's does); logind telling everyone is the proof.
-    QDBusConnection::systemBus().connect(
+    connectionTo(Bus::System).connect(
         toQString(kLogindManager.service), toQString(kLogindManager.path),
         toQString(kLogindManager.interface), QStringLiteral("PrepareForShutdown"), this,
         SLOT(prepareForShutdown(bool)));
@@ -129,6 +129,9 @@ void SessionEndWatch::answered(std::optional<bool> ending) {
 void SessionEndWatch::settle(SessionEnd end) {
     if (!end_) {
         end_ = end;
+    }
+    if (*end_ == SessionEnd::Ended) {
+        displayEnd_.keep();
     }
     if (settled_) {
         next_.stop();

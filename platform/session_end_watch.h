@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/dbus_call.h"
+#include "platform/display_end.h"
 
 class QVariant;
 
@@ -94,6 +95,8 @@ private:
     std::chrono::milliseconds sessionEnds_{0};
     QTimer next_;
     QElapsedTimer clock_;
+    // From before the call until it settles, and for good once the session ends.
+    DisplayEndIsTheSessionsEnd displayEnd_;
 };
 
 }  // namespace veltrask::platform

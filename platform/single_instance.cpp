@@ -6,12 +6,13 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingReply>
-#include <QFileInfo>
 #include <QObject>
 #include <QVariantMap>
 
 #include <utility>
 
+#include "platform/dbus_call.h"
+#include "platform/log.h"
 #include "veltrask/identity.h"
 
 namespace veltrask::platform {
@@ -19,12 +20,15 @@ namespace veltrask::platform {
 namespace {
 
 const QString kServiceName = QString::fromLatin1(kApplicationId);
-const QString kObjectPath = u'/' + QString(kServiceName).replace(u'.', u'/');
-const QString kApplicationInterface = QStringLiteral("org.freedesktop.Application");
+const std::string kObjectPath = (u'/' + QString(kServiceName).replace(u'.', u'/')).toStdString();
+const QString kObjectPathText = QString::fromStdString(kObjectPath);
+// What a later launch asks of the running instance.
+const DBusObject kApplication{Bus::Session, kApplicationId, kObjectPath,
+                              "org.freedesktop.Application"};
 
-// The running instance answers as soon as its event loop turns; waiting longer than this means it
-// is stuck, and a window of one's own is better than none.
-constexpr int kHandOverTimeoutMs = 2000;
+// The bus and the running instance answer as soon as their event loops turn; waiting longer than
+// this means one is stuck, and a window of one's own is better than none.
+constexpr int kAnswerBoundMs = 2000;
 
 const QString kActivationTokenKey = QStringLiteral("activation-token");
 const QString kStartupIdKey = QStringLiteral("desktop-startup-id");
@@ -50,18 +54,6 @@ QVariantMap platformDataOfThisLaunch() {
     addFromEnvironment("XDG_ACTIVATION_TOKEN", kActivationTokenKey);
     addFromEnvironment("DESKTOP_STARTUP_ID", kStartupIdKey);
     return platformData;
-}
-
-// Asking QtDBus for the session bus when none is known makes libdbus autolaunch one through X11:
-// a launch would then wait for a bus daemon and leave it behind. A bus is known by its address in
-// the environment or by the per-user socket that libdbus looks for without one.
-bool sessionBusKnown() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        return true;
-    }
-    const QString runtimeDirectory = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtimeDirectory.isEmpty() &&
-           QFileInfo::exists(runtimeDirectory + QStringLiteral("/bus"));
 }
 
 class ApplicationAdaptor final : public QDBusAbstractAdaptor {
@@ -113,39 +105,39 @@ SingleInstance::~SingleInstance() {
         // In the reverse order of serve(), so a later launch never finds the name without the
         // object.
         connection_->unregisterService(kServiceName);
-        connection_->unregisterObject(kObjectPath);
+        connection_->unregisterObject(kObjectPathText);
     }
 }
 
-bool SingleInstance::connect() {
+bool SingleInstance::reachSessionBus() {
     if (!connection_) {
-        if (!sessionBusKnown()) {
-            return false;
-        }
-        connection_ = QDBusConnection::sessionBus();
+        connection_ = connectionTo(Bus::Session);
     }
     return connection_->isConnected();
 }
 
 void SingleInstance::ask() {
-    if (request_ || !connect()) {
+    if (request_ || !reachSessionBus()) {
         return;
     }
     auto offered = std::make_unique<QObject>();
     new ApplicationAdaptor(offered.get(), onActivate_, *connection_);
     // The object goes first: whoever sees the name must find the object behind it.
-    if (!connection_->registerObject(kObjectPath, offered.get(), QDBusConnection::ExportAdaptors)) {
+    if (!connection_->registerObject(kObjectPathText, offered.get(),
+                                     QDBusConnection::ExportAdaptors)) {
+        qCDebug(lcInstance, "could not serve %s", kObjectPath.c_str());
         return;
     }
     offered_ = std::move(offered);
     // As QDBusConnectionInterface::registerService asks: never queued, never replaced.
     constexpr uint kDoNotQueue = 0x4;
-    request_ = connection_->interface()->asyncCall(QStringLiteral("RequestName"), kServiceName,
-                                                   kDoNotQueue);
+    request_ = connection_->asyncCall(
+        methodCall(kBusDaemon, "RequestName", {kServiceName, kDoNotQueue}), kAnswerBoundMs);
 }
 
 Launch SingleInstance::claim() {
-    if (!connect()) {
+    if (!reachSessionBus()) {
+        qCDebug(lcInstance, "no session bus: running alone");
         return Launch::Independent;
     }
     // The owner may end between our failing to take the name and our call: then try once more.
@@ -159,6 +151,8 @@ Launch SingleInstance::claim() {
             case HandOver::NobodyThere:
                 continue;
             case HandOver::Failed:
+                qCWarning(lcInstance,
+                          "the running instance did not come forward: running beside it");
                 return Launch::Independent;
         }
     }
@@ -174,7 +168,9 @@ bool SingleInstance::serve() {
     reply.waitForFinished();
     constexpr uint kPrimaryOwner = 1;
     if (!reply.isValid() || reply.value() != kPrimaryOwner) {
-        connection_->unregisterObject(kObjectPath);
+        qCDebug(lcInstance, "%s is taken (%s)", qPrintable(kServiceName),
+                qPrintable(reply.isValid() ? QStringLiteral("owned") : reply.error().name()));
+        connection_->unregisterObject(kObjectPathText);
         offered_.reset();
         return false;
     }
@@ -183,12 +179,10 @@ bool SingleInstance::serve() {
 }
 
 SingleInstance::HandOver SingleInstance::handOver() {
-    QDBusMessage activate = QDBusMessage::createMethodCall(
-        kServiceName, kObjectPath, kApplicationInterface, QStringLiteral("Activate"));
+    QDBusMessage activate = methodCall(kApplication, "Activate", {platformDataOfThisLaunch()});
     // Nothing is to be started for the name: only a running instance may answer.
     activate.setAutoStartService(false);
-    activate << platformDataOfThisLaunch();
-    const QDBusMessage reply = connection_->call(activate, QDBus::Block, kHandOverTimeoutMs);
+    const QDBusMessage reply = connection_->call(activate, QDBus::Block, kAnswerBoundMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
         return HandOver::Delivered;
     }
@@ -196,6 +190,7 @@ SingleInstance::HandOver SingleInstance::handOver() {
     const QString error = reply.errorName();
     const bool nobodyThere = error == u"org.freedesktop.DBus.Error.NameHasNoOwner" ||
                              error == u"org.freedesktop.DBus.Error.ServiceUnknown";
+    qCDebug(lcInstance, "handing over failed with %s", describeError(reply).c_str());
     return nobodyThere ? HandOver::NobodyThere : HandOver::Failed;
 }
 

@@ -48,7 +48,8 @@ public:
 private:
     enum class HandOver { Delivered, NobodyThere, Failed };
 
-    bool connect();
+    // Whether the session bus, or the connection given, can be reached.
+    bool reachSessionBus();
     bool serve();
     HandOver handOver();
 

@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "platform/sound.h"
 
-#ifndef _WIN32
 #include <canberra.h>
 #include <dlfcn.h>
 
 #include "veltrask/identity.h"
-#endif
 
 namespace veltrask::platform {
-
-#ifndef _WIN32
 
 // The few functions used, looked up by name. The types come from the library's own header, so
 // that a call through them is checked as a direct call would be.
@@ -82,19 +78,5 @@ bool DesktopSound::play() {
     }
     return result == CA_SUCCESS;
 }
-
-#else
-
-struct DesktopSound::Library {};
-struct DesktopSound::Context {};
-
-DesktopSound::DesktopSound(const char* library) : libraryName_(library) {}
-DesktopSound::~DesktopSound() = default;
-
-bool DesktopSound::play() {
-    return false;
-}
-
-#endif
 
 }  // namespace veltrask::platform

@@ -10,6 +10,8 @@
 
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
+#include "platform/display_end.h"
+#include "platform/log.h"
 #include "platform/session_end_watch.h"
 #include "platform/ways_in_turn.h"
 
@@ -171,15 +173,14 @@ QStringList offeredMethods(const QString& introspection, const QString& interfac
     return methods;
 }
 
-QDBusMessage messageFor(const ActionWay& way, const WayMethod& method, const QString& path) {
-    QDBusMessage message = QDBusMessage::createMethodCall(toQString(way.target.service), path,
-                                                          toQString(way.target.interface),
-                                                          QString::fromStdString(method.name));
+QDBusMessage callOf(const ActionWay& way, const WayMethod& method, const std::string& path) {
     QVariantList arguments;
     for (const auto& argument : method.arguments) {
         std::visit([&](auto value) { arguments.append(QVariant::fromValue(value)); }, argument);
     }
-    message.setArguments(arguments);
+    QDBusMessage message =
+        methodCall({way.target.bus, way.target.service, path, way.target.interface},
+                   method.name.c_str(), arguments);
     // logind asks the desktop for a password where its policy wants one.
     message.setInteractiveAuthorizationAllowed(way.target.bus == Bus::System);
     return message;
@@ -206,7 +207,7 @@ public:
         }
         switch (way_->approach) {
             case Approach::AsListed:
-                tryMethods(way_->methods, toQString(way_->target.path));
+                tryMethods(way_->methods, std::string(way_->target.path));
                 return;
             case Approach::AsOffered:
             case Approach::AsOfferedWhereOwned:
@@ -228,10 +229,8 @@ private:
 
     // Who owns the name decides, and by what it offers.
     void askWhatIsOffered() {
-        const QDBusMessage introspect = QDBusMessage::createMethodCall(
-            toQString(way_->target.service), toQString(way_->target.path),
-            QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
-        callAsync(Bus::Session, introspect, bounds_.sessionManager, this,
+        const QDBusMessage introspect = introspectionCall(way_->target);
+        callAsync(way_->target.bus, introspect, bounds_.sessionManager, this,
                   [this, introspect](const QDBusMessage& reply) {
                       if (isUnowned(reply) && way_->approach == Approach::AsOfferedWhereOwned) {
                           tryNext();
@@ -251,16 +250,16 @@ private:
                       }
                       if (methods.empty()) {
                           remember(describeCall(introspect) + " offered none of the ways",
-                                   "it offers no way to " + std::string(describeAction(action_)));
+                                   Refusal::NoneOffered);
                       }
-                      tryMethods(std::move(methods), toQString(way_->target.path));
+                      tryMethods(std::move(methods), std::string(way_->target.path));
                   });
     }
 
-    void tryMethods(std::vector<WayMethod> methods, const QString& path) {
+    void tryMethods(std::vector<WayMethod> methods, std::string path) {
         methods_ = std::move(methods);
         nextMethod_ = 0;
-        path_ = path;
+        path_ = std::move(path);
         tryNextMethod();
     }
 
@@ -270,7 +269,8 @@ private:
             return;
         }
         const WayMethod& method = methods_[nextMethod_++];
-        const QDBusMessage message = messageFor(*way_, method, path_);
+        const QDBusMessage message = callOf(*way_, method, path_);
+        qCDebug(lcActions, "asking %s", describeCall(message).c_str());
         // Watching from before the call: Plasma's cancel can be over within milliseconds.
         SessionEndWatch* watch =
             method.settles == Settles::ByReply ? nullptr : new SessionEndWatch(*way_->probe, this);
@@ -333,14 +333,14 @@ private:
                                  remember(describeCall(message) +
                                               " answered, but the session manager did not end "
                                               "the session",
-                                          "桌面的会话管理器没有结束会话。");
+                                          Refusal::SessionNotEnded);
                                  finish(Result::Failed);
                                  return;
                              case SessionEnd::Unfinished:
                                  remember(describeCall(message) +
                                               " answered, but the session manager did not finish "
                                               "ending the session",
-                                          "桌面的会话管理器没有完成结束会话。");
+                                          Refusal::SessionUnfinished);
                                  finish(Result::Failed);
                                  return;
                          }
@@ -360,7 +360,8 @@ private:
                       const QVariant path = reply.arguments().value(0);
                       if (reply.type() == QDBusMessage::ReplyMessage &&
                           path.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
-                          tryMethods(way_->methods, path.value<QDBusObjectPath>().path());
+                          tryMethods(way_->methods,
+                                     path.value<QDBusObjectPath>().path().toStdString());
                           return;
                       }
                       remember(lookup, reply);
@@ -378,20 +379,29 @@ private:
     }
 
     void remember(const QDBusMessage& call, const QDBusMessage& error) {
-        remember(describeCall(call) + " failed with " + describeError(error),
+        remember(describeCall(call) + " failed with " + describeError(error), Refusal::ServiceError,
                  error.errorMessage().toStdString());
     }
 
-    void remember(const std::string& what, const std::string& message) {
-        ways_.failed(what, message);
+    void remember(const std::string& what, Refusal refusal, std::string serviceWords = {}) {
+        qCDebug(lcActions, "%s", what.c_str());
+        ways_.failed(what);
+        refusal_ = refusal;
+        lastError_ = std::move(serviceWords);
     }
 
     void finish(Result result) {
-        Outcome outcome{result, {}, {}};
+        Outcome outcome{result, {}, {}, refusal_};
+        if (result == Result::CarriedOut) {
+            // The session, or the computer, is going: its display may go before the program has
+            // ended (GNOME's held call answers just before its shell, and XWayland, end).
+            DisplayEndIsTheSessionsEnd().keep();
+        }
         if (result == Result::Failed) {
-            outcome.lastError = ways_.lastReason();
+            outcome.lastError = lastError_;
             outcome.report = "could not " + std::string(describeAction(action_)) +
                              " (tried: " + ways_.tried() + ")";
+            qCWarning(lcActions, "%s", outcome.report.c_str());
         }
         deleteLater();
         done_(std::move(outcome));
@@ -405,7 +415,10 @@ private:
     const ActionWay* way_ = nullptr;
     std::vector<WayMethod> methods_;
     std::size_t nextMethod_ = 0;
-    QString path_;
+    std::string path_;
+    // Why the last way failed.
+    Refusal refusal_ = Refusal::ServiceError;
+    std::string lastError_;
 };
 
 }  // namespace

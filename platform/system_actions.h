@@ -97,16 +97,30 @@ struct ActionWay {
 // save their work, then logind, which every desktop shares.
 std::vector<ActionWay> planAction(SystemAction action, const Session& session);
 
+// Why an action failed, for the window that tells the user.
+enum class Refusal {
+    // The last way failed with an error, in its service's words (`Outcome::lastError`).
+    ServiceError,
+    // The last way's service offers none of its methods.
+    NoneOffered,
+    // A session manager answered, then never began to end the session.
+    SessionNotEnded,
+    // A session manager began to end the session, and had not finished when the watch gave up.
+    SessionUnfinished,
+};
+
 struct Outcome {
     core::CommandOutcome::Result result = core::CommandOutcome::Result::Failed;
-    // The last way's error message, for a window that tells the user.
+    // The last way's error message.
     std::string lastError;
-    // Every way tried with its error name and message, for one line on standard error.
+    // Every way tried with its error name and message, as the one line on standard error says.
     std::string report;
+    Refusal refusal = Refusal::ServiceError;
 };
 
 // Tries the planned ways one after the other, each asynchronously and within its bound, and calls
-// `done` once on the event thread with the outcome; never before it returns. A way that is
+// `done` once on the event thread with the outcome; never before it returns. When every way
+// failed, says so on standard error. A way that is
 // missing or broken passes the turn to the next; a cancel in the desktop's own dialog, or a
 // refusal of the desktop's, ends the trying. Needs a running Qt event loop.
 void carryOutAction(SystemAction action, const Session& session, std::function<void(Outcome)> done,

@@ -10,7 +10,7 @@ namespace veltrask::platform {
 
 // The ways of doing one thing, tried one after another until one works, and why each that was
 // tried failed: "a failed with …; b failed with …", for the one line a user reads when none
-// worked, and the last reason given, for the window that says so.
+// worked.
 template <typename Way>
 class WaysInTurn {
 public:
@@ -19,19 +19,14 @@ public:
     // The next way to try, or null when every way has had its turn. Stays valid as long as this.
     const Way* next() { return next_ < ways_.size() ? &ways_[next_++] : nullptr; }
 
-    void failed(const std::string& what, std::string reason = {}) {
-        tried_ += (tried_.empty() ? "" : "; ") + what;
-        lastReason_ = std::move(reason);
-    }
+    void failed(const std::string& what) { tried_ += (tried_.empty() ? "" : "; ") + what; }
 
     const std::string& tried() const { return tried_; }
-    const std::string& lastReason() const { return lastReason_; }
 
 private:
     std::vector<Way> ways_;
     std::size_t next_ = 0;
     std::string tried_;
-    std::string lastReason_;
 };
 
 }  // namespace veltrask::platform

@@ -17,7 +17,8 @@ WindowSystemSetting WindowSystemSetting::current() {
 
 std::optional<std::string> preferredQtPlatform(const WindowSystemSetting& setting) {
     if (!setting.chosen.empty() || setting.sessionType != "wayland" || setting.display.empty() ||
-        !desktopIsOneOf(kGnomeFamily, setting.desktops)) {
+        !(desktopIsOneOf(kGnomeFamily, setting.desktops) ||
+          desktopIsOneOf("KDE", setting.desktops))) {
         return std::nullopt;
     }
     return "xcb";

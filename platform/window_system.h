@@ -19,7 +19,8 @@ struct WindowSystemSetting {
 // The Qt platform to use instead of Qt's own choice, or nothing. On a Wayland session of the GNOME
 // family the desktop draws no title bar for Wayland windows, Qt's own bar cuts the caption short,
 // and a window cannot centre itself; through XWayland the desktop draws and places the windows as
-// on X11.
+// on X11. On Plasma's, Qt's Wayland plugin takes no part in the X session management by which
+// Plasma asks applications to save and end; through XWayland it does, as every X11 application.
 std::optional<std::string> preferredQtPlatform(const WindowSystemSetting& setting);
 
 // Applies the preference for this process. Call before the application object exists.

@@ -63,10 +63,12 @@ trap 'echo "FAIL: $E2E_NAME: stopped after ${E2E_LIMIT} s" >&2; e2e_dump; exit 1
 ) >/dev/null 2>&1 &
 e2e_watchdog_pid=$!
 
+# The picture is of E2E_SCREEN where the test sets it: the display a compositor draws on.
 e2e_dump() {
     if [[ -n ${DISPLAY:-} ]]; then
         mkdir -p "$E2E_ARTIFACTS"
-        import -window root "$E2E_ARTIFACTS/$E2E_NAME-failure.png" 2>/dev/null \
+        DISPLAY=${E2E_SCREEN:-$DISPLAY} import -window root "$E2E_ARTIFACTS/$E2E_NAME-failure.png" \
+            2>/dev/null \
             && echo "screen at failure: $E2E_ARTIFACTS/$E2E_NAME-failure.png" >&2
     fi
     echo "--- recorded calls:" >&2
@@ -319,8 +321,9 @@ e2e_snapshot_lower_part() {
     local window=$1 file=$2
     local WINDOW X Y WIDTH HEIGHT SCREEN
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    # Keep the pointer from hovering over a control.
-    xdotool mousemove --sync 0 0
+    # Keep the pointer from hovering over a control. Not --sync: a pointer already there never
+    # moves, and xdotool would wait for it.
+    xdotool mousemove 0 0
     sleep 0.3
     local top=$((900 / TWIPS_PER_PX))
     import -window "$window" -crop "${WIDTH}x$((HEIGHT - top))+0+$top" +repage "$file"

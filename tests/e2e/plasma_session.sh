@@ -2,9 +2,11 @@
 # SPDX-License-Identifier: MIT
 # Plasma's real session services, ksmserver and plasma-shutdown, on the test's own display and
 # session bus, with the stand-in for logind on the test's own system bus: nothing can reach the
-# machine's. A session client of the test's own (E2E_XSMP_CLIENT) stands for the user's
-# applications and writes down what the session asks of it. Each case starts a fresh session,
-# lets the program act through it as a user would, and checks from whom logind heard what.
+# machine's. Plasma 6 ends the session through KWin, which then runs on the test's display, its
+# XWayland being the session's display: the pictures show the windows as KWin draws them. A
+# session client of the test's own (E2E_XSMP_CLIENT) stands for the user's applications and writes
+# down what the session asks of it. Each case starts a fresh session, lets the program act through
+# it as a user would, and checks from whom logind heard what.
 E2E_LIMIT=${E2E_LIMIT:-120}
 source "$(dirname "$0")/lib.sh"
 e2e_real_sessions_or_skip "Plasma session services"
@@ -13,12 +15,15 @@ DATA=$(cd "$(dirname "$0")/../data/dbus" && pwd)
 INTERFACE_XML=$(dirname "$0")/interface_xml.py
 BUS_CALLERS=$(dirname "$0")/bus_callers.py
 [[ -x ${E2E_XSMP_CLIENT:-} ]] || e2e_fail "no session client (E2E_XSMP_CLIENT=${E2E_XSMP_CLIENT:-})"
-for tool in ksmserver plasma-shutdown gdbus; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is needed (Debian plasma-workspace, libglib2.0-bin)"
+# Each release's Plasma, as its services introspect: Ubuntu 24.04's 5.27.12 as Debian 12's 5.27.5.
+[[ $E2E_RELEASE == trixie ]] && plasma=6.3 || plasma=5.27
+for tool in ksmserver plasma-shutdown gdbus $([[ $plasma == 5.* ]] || echo kwin_wayland); do
+    command -v "$tool" >/dev/null || e2e_fail "$tool is needed (plasma-workspace, kwin-wayland, gdbus)"
 done
 
 e2e_make_stubs
 e2e_start_xvfb
+E2E_SCREEN=$DISPLAY
 e2e_start_buses
 mkdir -p "$E2E_ARTIFACTS"
 
@@ -34,6 +39,7 @@ done
 grep -q '^ready$' "$logind_calls" 2>/dev/null || e2e_fail "logind's calls cannot be watched"
 
 ksmserver_pid="" shutdown_pid="" client_pid="" client_log="" session_manager="" ice_authority=""
+kwin_pid="" wayland=()
 
 on_session() {
     env -i "${session_env[@]}" "$@"
@@ -52,20 +58,36 @@ alive() {
     [[ ${stat:0:1} != Z ]]
 }
 
-# A new session in a new home, so that nothing of the last one is restored: ksmserver, then
-# plasma-shutdown (unless WITH_SHUTDOWN is "no"), which a desktop starts on demand and which is
-# started here as the session's own process to be stopped by its id; then the test's session
-# client, answering as MODE says.
+# A new session in a new home, so that nothing of the last one is restored: KWin on Plasma 6,
+# ksmserver, then plasma-shutdown (unless WITH_SHUTDOWN is "no"), which a desktop starts on demand
+# and which is started here as the session's own process to be stopped by its id; then the test's
+# session client, answering as MODE says.
 start_plasma() {
     local case_dir=$E2E_WORK/session-$1 mode=$2 with_shutdown=${3:-yes} i
     mkdir -p "$case_dir/home"
     mkdir -m 700 -p "$case_dir/runtime"
     session_env=(
-        DISPLAY="$DISPLAY" HOME="$case_dir/home" XDG_RUNTIME_DIR="$case_dir/runtime"
+        HOME="$case_dir/home" XDG_RUNTIME_DIR="$case_dir/runtime"
         DBUS_SESSION_BUS_ADDRESS="$PRIVATE_SESSION_BUS" DBUS_SYSTEM_BUS_ADDRESS="$PRIVATE_SYSTEM_BUS"
         PATH=/usr/bin:/bin LANG=C.UTF-8 XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true
-        KDE_SESSION_VERSION=5 QT_QUICK_BACKEND=software LIBGL_ALWAYS_SOFTWARE=1
+        KDE_SESSION_VERSION=${plasma%%.*} QT_QUICK_BACKEND=software LIBGL_ALWAYS_SOFTWARE=1
     )
+    DISPLAY=$E2E_SCREEN wayland=()
+    if [[ $plasma != 5.* ]]; then
+        # KWin starts the program it is given with its XWayland's display, which that one writes.
+        env -i "${session_env[@]}" kwin_wayland --x11-display "$E2E_SCREEN" --xwayland \
+            --no-lockscreen "/bin/sh -c 'echo \$DISPLAY >$case_dir/xwayland'" \
+            >"$case_dir/kwin.log" 2>&1 &
+        kwin_pid=$!
+        e2e_helper_pids+=("$kwin_pid")
+        for i in $(seq 100); do
+            [[ -s $case_dir/xwayland ]] && break
+            sleep 0.1
+        done
+        DISPLAY=$(cat "$case_dir/xwayland") || e2e_fail "no KWin: $(cat "$case_dir/kwin.log")"
+        wayland=(XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$case_dir/runtime/wayland-0")
+    fi
+    session_env+=(DISPLAY="$DISPLAY" "${wayland[@]}")
     # Started without a shell function between, so that $! is the service's own id.
     env -i "${session_env[@]}" ksmserver --no-lockscreen >"$case_dir/ksmserver.log" 2>&1 &
     ksmserver_pid=$!
@@ -88,7 +110,10 @@ start_plasma() {
     done
     [[ -n $session_manager ]] \
         || e2e_fail "ksmserver did not start:"
-    ice_authority=$case_dir/runtime/ICEauthority
+    # Plasma 5.27.5 names it ICEauthority, later ones make a file of their own.
+    for ice_authority in "$case_dir"/runtime/{ICEauthority,iceauth_*}; do
+        [[ -e $ice_authority ]] && break
+    done
     client_log=$case_dir/client.log
     env -i "${session_env[@]}" SESSION_MANAGER="$session_manager" ICEAUTHORITY="$ice_authority" \
         "$E2E_XSMP_CLIENT" "$mode" "$client_log" >"$case_dir/client.err" 2>&1 &
@@ -103,14 +128,14 @@ start_plasma() {
 
 stop_plasma() {
     local pid
-    for pid in "$client_pid" "$shutdown_pid" "$ksmserver_pid"; do
+    for pid in "$client_pid" "$shutdown_pid" "$ksmserver_pid" "$kwin_pid"; do
         [[ -n $pid ]] || continue
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
     # Stopped by a signal, ksmserver leaves its listening socket behind.
     [[ -z $ksmserver_pid ]] || rm -f "/tmp/.ICE-unix/$ksmserver_pid"
-    ksmserver_pid="" shutdown_pid="" client_pid=""
+    ksmserver_pid="" shutdown_pid="" client_pid="" kwin_pid=""
 }
 
 check_interface() {
@@ -154,16 +179,16 @@ client_got() {
 
 e2e_step "the real services offer what the program calls"
 start_plasma interfaces save
-check_interface org.kde.Shutdown /Shutdown org.kde.Shutdown plasma-shutdown-5.27.xml
-check_interface org.kde.ksmserver /KSMServer org.kde.KSMServerInterface ksmserver-5.27.xml
+check_interface org.kde.Shutdown /Shutdown org.kde.Shutdown "plasma-shutdown-$plasma.xml"
+check_interface org.kde.ksmserver /KSMServer org.kde.KSMServerInterface "ksmserver-$plasma.xml"
 stop_plasma
 
 # Each row: the case; the action and its place below 提醒我 in the list; whether plasma-shutdown
 # runs (without it, ksmserver's own logout(…) answers and hands the call on to nobody); whether
 # the program is one of the session's clients (started by the session, with its SESSION_MANAGER,
-# so that the session's end reaches it as Die) or runs beside it (and sees only ksmserver leave);
-# how the test's application answers the log-out; the outcome; what plasma-shutdown then asks of
-# logind.
+# so that the session's end reaches it as Die) or runs beside it (and sees only ksmserver leave,
+# or on Plasma 6 its display end first); how the test's application answers the log-out; the
+# outcome; what plasma-shutdown then asks of logind.
 cases=(
     "shutdown 关闭计算机 1 yes yes save   ended    PowerOff true"
     "restart  重新启动   2 yes no  save   ended    Reboot true"
@@ -173,9 +198,13 @@ cases=(
 )
 for row in "${cases[@]}"; do
     read -r name action steps with_shutdown joins answer outcome expected <<<"$row"
+    # ksmserver's own logout(…) only where it still offers it.
+    [[ $with_shutdown == yes ]] || grep -q '"logout"' "$DATA/ksmserver-$plasma.xml" || continue
     e2e_step "$name: $action through Plasma, the session's application answering $answer"
     start_plasma "$name" "$answer" "$with_shutdown"
-    E2E_ENV=(XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5)
+    # No window system chosen for it: it chooses as it does in a user's session.
+    E2E_ENV=(XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=${plasma%%.*}
+        "${wayland[@]}" QT_QPA_PLATFORM=)
     if [[ $joins == yes ]]; then
         E2E_ENV+=(SESSION_MANAGER="$session_manager" ICEAUTHORITY="$ice_authority")
     fi
@@ -195,6 +224,7 @@ for row in "${cases[@]}"; do
             asked=$(wait_logind "$expected")
         fi
         e2e_expect_exit 0 15
+        [[ ! -s $E2E_LOG ]] || e2e_fail "$name: the program told of a failure: $(cat "$E2E_LOG")"
         for _ in $(seq 50); do
             alive "$ksmserver_pid" || break
             sleep 0.1
@@ -215,7 +245,7 @@ for row in "${cases[@]}"; do
         main=$(e2e_wait_window "$MAIN_TITLE" 15)
         [[ -n $(client_got ShutdownCancelled) ]] \
             || e2e_fail "$name: the log-out was not cancelled: $(cat "$client_log")"
-        import -window root "$E2E_ARTIFACTS/$E2E_NAME-refused.png"
+        DISPLAY=$E2E_SCREEN import -window root "$E2E_ARTIFACTS/$E2E_NAME-refused.png"
         e2e_snapshot_lower_part "$main" "$E2E_WORK/after.png"
         e2e_same_image "$E2E_WORK/initial.png" "$E2E_WORK/after.png" \
             || e2e_fail "$name: the main window that came back is not a fresh one"

@@ -36,7 +36,7 @@ class IdleInhibitorTest : public QObject {
 private slots:
     void initTestCase() {
         // The mocks' methods as GNOME's real session manager and Plasma's power manager declare
-        // them.
+        // them (PowerDevil 6.3 introspects byte for byte as 5.27).
         real_["gnome"] = veltrask::testing::realMethods("gnome-session-43.xml", kGnome);
         real_["power"] = veltrask::testing::realMethods("powerdevil-5.27.xml", kPowerManagement);
         for (const auto& [mock, method] : {std::pair{"gnome", "Inhibit"},

@@ -41,11 +41,16 @@ private slots:
                                       << "GNOME"
                                       << ":0"
                                       << "";
-        QTest::newRow("Plasma on Wayland draws its title bars") << ""
-                                                                << "wayland"
-                                                                << "KDE"
-                                                                << ":0"
-                                                                << "";
+        QTest::newRow("Plasma on Wayland goes through XWayland") << ""
+                                                                 << "wayland"
+                                                                 << "KDE"
+                                                                 << ":0"
+                                                                 << "xcb";
+        QTest::newRow("another desktop on Wayland: Qt's own choice") << ""
+                                                                     << "wayland"
+                                                                     << "LXQt"
+                                                                     << ":0"
+                                                                     << "";
     }
 
     void choice() {

@@ -7,6 +7,6 @@ namespace veltrask::platform {
 // ends, and the session manager may already be gone with the session the program ended: the
 // write to its socket must then neither kill the program (SIGPIPE) nor make libICE end it with
 // status 1. Call before the application object is made.
-void outliveTheSessionManager();
+void outliveTheXSessionManager();
 
 }  // namespace veltrask::platform

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/session_manager_link.h"
+#include "platform/x_session_link.h"
 
 #include <X11/ICE/ICElib.h>
 
@@ -14,7 +14,7 @@ void ignoreLostConnection(IceConn /*connection*/) {}
 
 }  // namespace
 
-void outliveTheSessionManager() {
+void outliveTheXSessionManager() {
     // A write to a closed socket fails with EPIPE instead; the program writes to no pipe whose
     // reader it must follow.
     std::signal(SIGPIPE, SIG_IGN);

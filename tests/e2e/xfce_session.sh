@@ -25,7 +25,7 @@ session_env=(
     DBUS_SESSION_BUS_ADDRESS="$PRIVATE_SESSION_BUS" DBUS_SYSTEM_BUS_ADDRESS="$PRIVATE_SYSTEM_BUS"
     PATH=/usr/bin:/bin XDG_CURRENT_DESKTOP=XFCE
 )
-session_pid="" client_pid=""
+session_pid=""
 on_session() {
     env -i "${session_env[@]}" "$@"
 }
@@ -38,7 +38,6 @@ start_session() {
         xfconfd_pid=$!
         e2e_helper_pids+=("$xfconfd_pid")
     fi
-    end_session
     # Without a shell function between, so that $! is the session manager's own id.
     env -i "${session_env[@]}" xfce4-session >"$E2E_WORK/xfce4-session.log" 2>&1 &
     session_pid=$!
@@ -49,25 +48,6 @@ start_session() {
         sleep 0.2
     done
     e2e_fail "the Xfce session did not become idle: $(tail -n 5 "$E2E_WORK/xfce4-session.log")"
-}
-
-# A session left running is logged off, so that its window manager goes with it and the next
-# session's can take the display.
-end_session() {
-    [[ -n $session_pid ]] && kill -0 "$session_pid" 2>/dev/null || return 0
-    if [[ -n $client_pid ]]; then
-        kill "$client_pid" 2>/dev/null || true
-        wait "$client_pid" 2>/dev/null || true
-    fi
-    # Refused until the session manager is idle again.
-    local i
-    for i in $(seq 50); do
-        on_session dbus-send --session --print-reply --dest=org.xfce.SessionManager \
-            /org/xfce/SessionManager org.xfce.Session.Manager.Logout boolean:false boolean:false \
-            >/dev/null 2>&1 && break
-        sleep 0.2
-    done
-    expect_session_ended "it was logged off"
 }
 
 xfce_state() {
@@ -108,29 +88,30 @@ logind_acted() {
 }
 
 E2E_ENV+=(XDG_CURRENT_DESKTOP=XFCE)
-# Each row: the case; the action and its place below 提醒我 in the list; how the session's
-# application answers the end of the session (none: there is no such application); the outcome.
+start_session
+on_session gdbus introspect --session --dest org.xfce.SessionManager \
+    --object-path /org/xfce/SessionManager --xml \
+    | /usr/bin/python3 "$(dirname "$0")/interface_xml.py" org.xfce.Session.Manager \
+        >"$E2E_WORK/$interface"
+diff -u "$DATA/$interface" "$E2E_WORK/$interface" >&2 \
+    || e2e_fail "the real Xfce session manager differs from $DATA/$interface"
+# An application of the session with unsaved work: it cancels every end of the session.
+e2e_start_xsmp_client cancel "$E2E_WORK/client.log" "${session_env[@]}" \
+    SESSION_MANAGER="$(e2e_session_manager_of "$session_pid")"
+
+# Each row, in one session: the case; the action and its place below 提醒我 in the list; the
+# outcome, the application with unsaved work having gone before the last.
 cases=(
-    "logoff  注销       3 none   ended"
-    "kept    注销       3 cancel back"
-    "kept-on 关闭计算机 1 cancel back"
+    "kept    注销       3 back"
+    "kept-on 关闭计算机 1 back"
+    "logoff  注销       3 ended"
 )
 for row in "${cases[@]}"; do
-    read -r name action steps answer outcome <<<"$row"
-    e2e_step "$name: $action, the session's application answering $answer"
-    start_session
-    if [[ $name == logoff ]]; then
-        on_session gdbus introspect --session --dest org.xfce.SessionManager \
-            --object-path /org/xfce/SessionManager --xml \
-            | /usr/bin/python3 "$(dirname "$0")/interface_xml.py" org.xfce.Session.Manager \
-                >"$E2E_WORK/$interface"
-        diff -u "$DATA/$interface" "$E2E_WORK/$interface" >&2 \
-            || e2e_fail "the real Xfce session manager differs from $DATA/$interface"
-    fi
-    if [[ $answer != none ]]; then
-        e2e_start_xsmp_client "$answer" "$E2E_WORK/client-$name.log" "${session_env[@]}" \
-            SESSION_MANAGER="$(e2e_session_manager_of "$session_pid")"
-        client_pid=$e2e_client_pid
+    read -r name action steps outcome <<<"$row"
+    e2e_step "$name: $action"
+    if [[ $outcome == ended ]]; then
+        kill "$e2e_client_pid"
+        wait "$e2e_client_pid" 2>/dev/null || true
     fi
     # The session manager talks to logind itself (4.20 reads its properties as it starts); only
     # what follows the program's start can be the program's.
@@ -148,7 +129,6 @@ for row in "${cases[@]}"; do
     else
         # The user's no: the program comes back at once, as after its own 取消.
         main=$(e2e_wait_window "$MAIN_TITLE" 8)
-        grep -q cancelled "$E2E_WORK/client-$name.log" || e2e_fail "$name: the application did not cancel"
         e2e_snapshot_lower_part "$main" "$E2E_WORK/after.png"
         e2e_same_image "$E2E_WORK/initial.png" "$E2E_WORK/after.png" \
             || e2e_fail "$name: the main window that came back is not a fresh one"

@@ -21,8 +21,6 @@ struct DBusObject {
     std::string_view service;
     std::string_view path;
     std::string_view interface;
-
-    friend bool operator==(const DBusObject&, const DBusObject&) = default;
 };
 
 inline constexpr DBusObject kGnomeSessionManager{Bus::Session, "org.gnome.SessionManager",

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QXmlStreamReader>
 
+#include "platform/action_ways.h"
 #include "platform/dbus_call.h"
 #include "platform/desktops.h"
 #include "platform/display_end.h"
@@ -18,118 +19,6 @@
 namespace veltrask::platform {
 
 namespace {
-
-constexpr DBusObject kGnome = kGnomeSessionManager;
-// Plasma 5.25 and later.
-constexpr DBusObject kPlasma{Bus::Session, "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown"};
-// Plasma before 6: logout(no confirmation, type, force now), type 2 shuts down, 1 reboots, 0 logs
-// off.
-constexpr DBusObject kKsmServer{Bus::Session, "org.kde.ksmserver", "/KSMServer",
-                                "org.kde.KSMServerInterface"};
-constexpr DBusObject kXfce{Bus::Session, "org.xfce.SessionManager", "/org/xfce/SessionManager",
-                           "org.xfce.Session.Manager"};
-constexpr DBusObject kLogind = kLogindManager;
-// Its path is the program's own session, looked up when needed: ending every session of the user
-// would take other people's work with it.
-constexpr DBusObject kLogindSession{Bus::System, "org.freedesktop.login1", "",
-                                    "org.freedesktop.login1.Session"};
-
-bool sessionNotRunning(const QVariant& isSessionRunning) {
-    return !isSessionRunning.toBool();
-}
-
-bool shuttingDown(const QVariant& isShuttingDown) {
-    return isShuttingDown.toBool();
-}
-
-// Xfce's session manager is idle (1) or saving (2) while the session runs, and in the first (3) or
-// second (4) phase of its end while it ends it.
-bool xfceEnding(const QVariant& state) {
-    return state.toUInt() >= 3;
-}
-
-constexpr SessionProbe kGnomeProbe{kGnome, "IsSessionRunning", sessionNotRunning};
-// Both of Plasma's ways end the session through ksmserver, with plasma-shutdown's help.
-constexpr SessionProbe kPlasmaProbe{kKsmServer, "isShuttingDown", shuttingDown, kPlasma.service};
-constexpr SessionProbe kXfceProbe{kXfce, "GetState", xfceEnding, {}, "ShutdownCancelled"};
-
-struct WayRow {
-    SystemAction action;
-    std::string_view desktops;  // ':'-separated names; empty: any desktop
-    ActionWay way;
-};
-
-// Within the table, order is the order of trying.
-const std::vector<WayRow>& wayRows() {
-    using A = SystemAction;
-    using S = Settles;
-    constexpr bool kInteractive = true;
-    constexpr auto kGnomeWay = Approach::AsOfferedWhereOwned;
-    static const std::vector<WayRow> rows{
-        // GNOME's name is also Cinnamon's and MATE's: they offer the dialog-free Request… ways,
-        // which ask every application to end, where GNOME has only its end-session dialog.
-        {A::ShutDown,
-         "",
-         {kGnome,
-          {{"RequestShutdown", {}, S::ByWatchingTheSession},
-           {"Shutdown", {}, S::AfterDesktopDialog}},
-          kGnomeWay,
-          &kGnomeProbe}},
-        {A::Restart,
-         "",
-         {kGnome,
-          {{"RequestReboot", {}, S::ByWatchingTheSession}, {"Reboot", {}, S::AfterDesktopDialog}},
-          kGnomeWay,
-          &kGnomeProbe}},
-        // Without asking.
-        {A::LogOff,
-         "",
-         {kGnome,
-          {{"Logout", {std::uint32_t{1}}, S::ByWatchingTheSession}},
-          kGnomeWay,
-          &kGnomeProbe}},
-        {A::ShutDown,
-         "KDE",
-         {kPlasma, {{"logoutAndShutdown", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
-        {A::Restart,
-         "KDE",
-         {kPlasma, {{"logoutAndReboot", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
-        {A::LogOff, "KDE", {kPlasma, {{"logout", {}, S::ByWatchingTheSession}}, {}, &kPlasmaProbe}},
-        {A::ShutDown,
-         "KDE",
-         {kKsmServer,
-          {{"logout", {0, 2, 2}, S::ByWatchingTheSession}},
-          Approach::AsOffered,
-          &kPlasmaProbe}},
-        {A::Restart,
-         "KDE",
-         {kKsmServer,
-          {{"logout", {0, 1, 2}, S::ByWatchingTheSession}},
-          Approach::AsOffered,
-          &kPlasmaProbe}},
-        {A::LogOff,
-         "KDE",
-         {kKsmServer,
-          {{"logout", {0, 0, 2}, S::ByWatchingTheSession}},
-          Approach::AsOffered,
-          &kPlasmaProbe}},
-        // Allowing applications to save; log-off without a dialog. Xfce answers before its
-        // applications have agreed.
-        {A::ShutDown,
-         "XFCE",
-         {kXfce, {{"Shutdown", {true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
-        {A::Restart,
-         "XFCE",
-         {kXfce, {{"Restart", {true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
-        {A::LogOff,
-         "XFCE",
-         {kXfce, {{"Logout", {false, true}, S::ByWatchingTheSession}}, {}, &kXfceProbe}},
-        {A::ShutDown, "", {kLogind, {{"PowerOff", {kInteractive}}}}},
-        {A::Restart, "", {kLogind, {{"Reboot", {kInteractive}}}}},
-        {A::LogOff, "", {kLogindSession, {{"Terminate", {}}}, Approach::OnOwnSession}},
-    };
-    return rows;
-}
 
 bool isError(const QDBusMessage& reply, QLatin1String name) {
     return reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == name;
@@ -344,10 +233,10 @@ private:
     // service, say) has none by its process and gets the caller's own through "auto".
     void findOwnSession(bool byProcess = true) {
         const QDBusMessage lookup =
-            byProcess ? methodCall(kLogind, "GetSessionByPID",
+            byProcess ? methodCall(kLogindManager, "GetSessionByPID",
                                    {QVariant::fromValue(static_cast<std::uint32_t>(
                                        QCoreApplication::applicationPid()))})
-                      : methodCall(kLogind, "GetSession", {QStringLiteral("auto")});
+                      : methodCall(kLogindManager, "GetSession", {QStringLiteral("auto")});
         callAsync(Bus::System, lookup, bounds_.sessionManager, this,
                   [this, lookup, byProcess](const QDBusMessage& reply) {
                       const QVariant path = reply.arguments().value(0);
@@ -436,16 +325,6 @@ std::string_view describeAction(SystemAction action) {
 
 Session Session::current() {
     return Session{currentDesktops()};
-}
-
-std::vector<ActionWay> planAction(SystemAction action, const Session& session) {
-    std::vector<ActionWay> ways;
-    for (const auto& row : wayRows()) {
-        if (row.action == action && desktopIsOneOf(row.desktops, session.desktops)) {
-            ways.push_back(row.way);
-        }
-    }
-    return ways;
 }
 
 void carryOutAction(SystemAction action, const Session& session, std::function<void(Outcome)> done,

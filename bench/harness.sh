@@ -77,8 +77,10 @@ startup_once() {
 
 # Start-up is what a user waits for: from the exec to the first frame that shows text. The window
 # mapped, before anything is drawn in it, is gated too: a measure whose backdrop is black ends
-# there, since a window not drawn yet shows the black through it. The processor time used until
-# the text was drawn, which load elsewhere on the machine hardly changes, is reported beside them.
+# there, since a window not drawn yet shows the black through it. Its budget is looser by what the
+# font thread costs the mapping on two cores (some 2 ms), which the first frame gets back. The
+# processor time used until the text was drawn, which load elsewhere on the machine hardly changes,
+# is reported beside them.
 declare -a program_text=() floor_text=() program_map=() floor_map=() program_cpu=() floor_cpu=()
 declare -a program_rss=() floor_rss=()
 measure_startup() {
@@ -107,7 +109,7 @@ measure_startup
 over=$(awk -v p="$(median "${program_text[@]}")" -v f="$(median "${floor_text[@]}")" \
     -v pm="$(median "${program_map[@]}")" -v fm="$(median "${floor_map[@]}")" \
     -v pr="$(median "${program_rss[@]}")" -v fr="$(median "${floor_rss[@]}")" \
-    'BEGIN { print (p > 1.15 * f || pm > 1.15 * fm || pr > 1.15 * fr) ? 1 : 0 }')
+    'BEGIN { print (p > 1.15 * f || pm > 1.2 * fm || pr > 1.15 * fr) ? 1 : 0 }')
 if ((gate && over)); then
     e2e_step "start-up or memory over budget; measuring again"
     measure_startup
@@ -268,7 +270,7 @@ echo "| Measure | Veltrask | Floor | Ratio | Budget | |"
 echo "|---|---|---|---|---|---|"
 gated_row "Start-up to the first frame with text" "$startup_program" "$startup_floor" ms 1.15
 gated_row "Start-up to the window mapped" "$(median "${program_map[@]}")" \
-    "$(median "${floor_map[@]}")" ms 1.15
+    "$(median "${floor_map[@]}")" ms 1.2
 compared_row "Processor time to the first frame with text" "$(median "${program_cpu[@]}")" \
     "$(median "${floor_cpu[@]}")" ms
 gated_row "Resident memory 1 s after start-up" "$rss_program" "$rss_floor" MB 1.15

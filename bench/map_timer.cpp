@@ -122,8 +122,9 @@ void paintBackdrop(Display* display) {
 constexpr int kTextPixels = 150;
 constexpr unsigned long kDark = 80;
 
+// One colour channel of a true-colour pixel; a display without channels has no dark pixels.
 unsigned long channel(unsigned long pixel, unsigned long mask) {
-    return (pixel & mask) >> std::countr_zero(mask);
+    return mask == 0 ? ~0UL : (pixel & mask) >> std::countr_zero(mask);
 }
 
 bool showsText(Display* display, Window window) {
@@ -267,7 +268,7 @@ int main(int argc, char** argv) {
         const double left = deadline - monotonicMs();
         if (left <= 0 || waitpid(pid, nullptr, WNOHANG) == pid) {
             std::fprintf(stderr, "map_timer: %s %s\n", argv[first],
-                         mappedAt < 0 ? "mapped no window" : "drew no text in the box");
+                         mappedAt < 0 ? "mapped no window" : "drew no text");
             stop(pid);
             return 1;
         }

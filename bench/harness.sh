@@ -65,36 +65,34 @@ switches() {
 
 # --- start-up and resident memory --------------------------------------------------------------
 
-# Where each draws the clock, in pixels of the client area: the program's Label1 (2040, 120,
-# 1335 x 255 twips) and the floor's one label, caption and time.
-readonly PROGRAM_CLOCK=136,8,89,17
-readonly FLOOR_CLOCK=40,8,185,17
-
 # At normal priority, as a desktop starts the program: load elsewhere on the machine slows the
 # program and the floor alike, and the many alternating runs and their medians carry it.
 startup_once() {
-    local binary=$1 clock=$2 result
+    local binary=$1 result
     result=$(env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" \
-        --rss-after 1000 --text-at "$clock" "$binary" 2>>"$E2E_LOG") \
+        --rss-after 1000 --text "$binary" 2>>"$E2E_LOG") \
         || e2e_fail "$(basename "$binary") did not start"
     echo "$result"
 }
 
-# Start-up is what a user waits for: from the exec to the first frame that shows the clock. The
-# window mapped, before anything is drawn in it, is reported beside it, and so is the processor
-# time used until the clock was drawn, which load elsewhere on the machine hardly changes.
+# Start-up is what a user waits for: from the exec to the first frame that shows text. The window
+# mapped, before anything is drawn in it, is gated too: a measure whose backdrop is black ends
+# there, since a window not drawn yet shows the black through it. Its budget is looser by what the
+# font thread costs the mapping on two cores (some 2 ms), which the first frame gets back. The
+# processor time used until the text was drawn, which load elsewhere on the machine hardly changes,
+# is reported beside them.
 declare -a program_text=() floor_text=() program_map=() floor_map=() program_cpu=() floor_cpu=()
 declare -a program_rss=() floor_rss=()
 measure_startup() {
-    local run which binary clock map_ms text_ms cpu_ms rss_kb
+    local run which binary map_ms text_ms cpu_ms rss_kb
     e2e_step "start-up: $runs runs each, in alternation, after one unmeasured run each"
-    startup_once "$program" "$PROGRAM_CLOCK" >/dev/null
-    startup_once "$floor" "$FLOOR_CLOCK" >/dev/null
+    startup_once "$program" >/dev/null
+    startup_once "$floor" >/dev/null
     for ((run = 0; run < runs; ++run)); do
         for which in program floor; do
-            binary=$program clock=$PROGRAM_CLOCK
-            [[ $which == floor ]] && binary=$floor clock=$FLOOR_CLOCK
-            eval "$(startup_once "$binary" "$clock")"
+            binary=$program
+            [[ $which == floor ]] && binary=$floor
+            eval "$(startup_once "$binary")"
             eval "${which}_text+=(\"$text_ms\")"
             eval "${which}_map+=(\"$map_ms\")"
             eval "${which}_cpu+=(\"$cpu_ms\")"
@@ -109,8 +107,9 @@ measure_startup
 # A burst of load elsewhere on the machine can spoil a few runs: a start-up over budget is
 # measured as often again before it counts.
 over=$(awk -v p="$(median "${program_text[@]}")" -v f="$(median "${floor_text[@]}")" \
+    -v pm="$(median "${program_map[@]}")" -v fm="$(median "${floor_map[@]}")" \
     -v pr="$(median "${program_rss[@]}")" -v fr="$(median "${floor_rss[@]}")" \
-    'BEGIN { print (p > 1.15 * f || pr > 1.15 * fr) ? 1 : 0 }')
+    'BEGIN { print (p > 1.15 * f || pm > 1.2 * fm || pr > 1.15 * fr) ? 1 : 0 }')
 if ((gate && over)); then
     e2e_step "start-up or memory over budget; measuring again"
     measure_startup
@@ -269,10 +268,10 @@ echo "Medians: start-up and memory of ${#program_text[@]} runs each, wake-ups of
 echo
 echo "| Measure | Veltrask | Floor | Ratio | Budget | |"
 echo "|---|---|---|---|---|---|"
-gated_row "Start-up to the clock drawn" "$startup_program" "$startup_floor" ms 1.15
-compared_row "Start-up to the main window mapped" "$(median "${program_map[@]}")" \
-    "$(median "${floor_map[@]}")" ms
-compared_row "Processor time to the clock drawn" "$(median "${program_cpu[@]}")" \
+gated_row "Start-up to the first frame with text" "$startup_program" "$startup_floor" ms 1.15
+gated_row "Start-up to the window mapped" "$(median "${program_map[@]}")" \
+    "$(median "${floor_map[@]}")" ms 1.2
+compared_row "Processor time to the first frame with text" "$(median "${program_cpu[@]}")" \
     "$(median "${floor_cpu[@]}")" ms
 gated_row "Resident memory 1 s after start-up" "$rss_program" "$rss_floor" MB 1.15
 gated_row "Wake-ups per second, main window shown" "$(median "${wake_shown_runs[@]}")" \
@@ -292,7 +291,8 @@ reported_row "Reminder after the start of its target second (median, worst of $r
     "$reminder_lag_median_ms ms, $reminder_lag_max_ms ms" "within 1100 ms" \
     "$(within "$reminder_lag_max_ms" 1100)"
 echo
-echo "Runs: start-up to the clock drawn, program ${program_text[*]} ms; floor ${floor_text[*]} ms."
+echo "Runs: start-up to the first frame with text, program ${program_text[*]} ms;" \
+    "floor ${floor_text[*]} ms."
 echo "Runs: wake-ups/s floor ${wake_floor_runs[*]}; shown ${wake_shown_runs[*]};" \
     "hidden ${wake_hidden_runs[*]}; confirmation ${wake_confirm_runs[*]}."
 

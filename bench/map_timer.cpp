@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: MIT
 // Starts a program and reports how long it took from exec to the first top-level window being
-// mapped and, given where the program draws some text, to the first frame that shows that text
-// in a client area drawn whole, as the X server saw them; and how much memory the program holds a
-// moment later. Watching the server rather than the program keeps the measurement out of the
-// program measured.
+// mapped and, with --text, to the first frame of it that shows text (at least 150 dark pixels, as
+// the outside start-up measure counts them), as the X server saw them; and how much memory the
+// program holds a moment later. Watching the server rather than the program keeps the measurement
+// out of the program measured.
 //
-//   map_timer [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM [ARGUMENT...]
+//   map_timer [--rss-after MS] [--timeout S] [--text] PROGRAM [ARGUMENT...]
 //
 // Prints "map_ms=… [text_ms=… cpu_ms=…] rss_kb=…" and stops the program again; cpu_ms is the
 // processor time all the program's threads had used when the text was seen, a figure that load
 // elsewhere on the machine hardly changes. The program inherits this
 // process's environment: whoever calls this decides what it may reach.
 //
-// The display's backdrop is painted a colour no program draws, so that the part of a window its
-// program has not drawn yet (which shows the backdrop through it) can be told from a drawn one.
+// The display's backdrop is painted a colour that is not dark: a window its program has not drawn
+// yet shows the backdrop through it, and on a black backdrop would count as text once mapped.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
@@ -24,6 +24,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -33,14 +34,6 @@
 #include <string>
 
 namespace {
-
-// The text's box, in pixels of the window's client area.
-struct Box {
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-};
 
 double monotonicMs() {
     timespec now{};
@@ -95,27 +88,14 @@ void stop(pid_t pid) {
 
 int usage(const char* self) {
     std::fprintf(stderr,
-                 "usage: %s [--rss-after MS] [--timeout S] [--text-at X,Y,W,H] PROGRAM "
+                 "usage: %s [--rss-after MS] [--timeout S] [--text] PROGRAM "
                  "[ARGUMENT...]\n",
                  self);
     return 2;
 }
 
-bool parseBox(const char* text, Box& box) {
-    int width = 0;
-    int height = 0;
-    char end = 0;
-    if (std::sscanf(text, "%d,%d,%d,%d%c", &box.x, &box.y, &width, &height, &end) != 4 ||
-        box.x < 0 || box.y < 0 || width <= 0 || height <= 0) {
-        return false;
-    }
-    box.width = static_cast<unsigned>(width);
-    box.height = static_cast<unsigned>(height);
-    return true;
-}
-
-// A window that goes away, or is smaller than the box, must not end this process the way Xlib's
-// default handler would: the box is simply not drawn yet.
+// A window that goes away must not end this process the way Xlib's default handler would: it
+// simply shows no text.
 bool xFailed = false;
 int rememberXError(Display*, XErrorEvent*) {
     xFailed = true;
@@ -125,7 +105,7 @@ int rememberXError(Display*, XErrorEvent*) {
 // A colour far from any a desktop theme draws text or a window in.
 constexpr char kBackdropColour[] = "#ff00ff";
 
-unsigned long paintBackdrop(Display* display) {
+void paintBackdrop(Display* display) {
     XColor colour{};
     const Colormap colormap = DefaultColormap(display, DefaultScreen(display));
     if (XParseColor(display, colormap, kBackdropColour, &colour) == 0 ||
@@ -135,18 +115,22 @@ unsigned long paintBackdrop(Display* display) {
     const Window root = DefaultRootWindow(display);
     XSetWindowBackground(display, root, colour.pixel);
     XClearWindow(display, root);
-    return colour.pixel;
 }
 
-// Whether the window shows the text: the program has drawn its whole client area (no backdrop
-// shows through anywhere, so a frame drawn in parts does not count before its last part) and the
-// box holds more than one colour (not just the background the text goes on).
-bool showsText(Display* display, Window window, const Box& box, unsigned long backdrop) {
+// Whether the window shows text: at least this many pixels darker than kDark in red, green and
+// blue alike, as the outside start-up measure counts them.
+constexpr int kTextPixels = 150;
+constexpr unsigned long kDark = 80;
+
+// One colour channel of a true-colour pixel; a display without channels has no dark pixels.
+unsigned long channel(unsigned long pixel, unsigned long mask) {
+    return mask == 0 ? ~0UL : (pixel & mask) >> std::countr_zero(mask);
+}
+
+bool showsText(Display* display, Window window) {
     xFailed = false;
     XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display, window, &attributes) == 0 || xFailed ||
-        attributes.width < box.x + static_cast<int>(box.width) ||
-        attributes.height < box.y + static_cast<int>(box.height)) {
+    if (XGetWindowAttributes(display, window, &attributes) == 0 || xFailed) {
         return false;
     }
     XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
@@ -158,27 +142,17 @@ bool showsText(Display* display, Window window, const Box& box, unsigned long ba
         }
         return false;
     }
-    bool complete = true;
-    for (int y = 0; y < image->height && complete; ++y) {
+    int dark = 0;
+    for (int y = 0; y < image->height; ++y) {
         for (int x = 0; x < image->width; ++x) {
-            if (XGetPixel(image, x, y) == backdrop) {
-                complete = false;
-                break;
-            }
-        }
-    }
-    const unsigned long first = XGetPixel(image, box.x, box.y);
-    bool uniform = true;
-    for (int y = box.y; y < box.y + static_cast<int>(box.height) && uniform; ++y) {
-        for (int x = box.x; x < box.x + static_cast<int>(box.width); ++x) {
-            if (XGetPixel(image, x, y) != first) {
-                uniform = false;
-                break;
-            }
+            const unsigned long pixel = XGetPixel(image, x, y);
+            dark += channel(pixel, image->red_mask) < kDark &&
+                    channel(pixel, image->green_mask) < kDark &&
+                    channel(pixel, image->blue_mask) < kDark;
         }
     }
     XDestroyImage(image);
-    return complete && !uniform;
+    return dark >= kTextPixels;
 }
 
 }  // namespace
@@ -186,7 +160,6 @@ bool showsText(Display* display, Window window, const Box& box, unsigned long ba
 int main(int argc, char** argv) {
     int rssAfterMs = 1000;
     int timeoutS = 30;
-    Box textBox;
     bool watchText = false;
     int first = 1;
     for (; first + 1 < argc; first += 2) {
@@ -194,11 +167,9 @@ int main(int argc, char** argv) {
             rssAfterMs = std::atoi(argv[first + 1]);
         } else if (std::strcmp(argv[first], "--timeout") == 0) {
             timeoutS = std::atoi(argv[first + 1]);
-        } else if (std::strcmp(argv[first], "--text-at") == 0) {
-            if (!parseBox(argv[first + 1], textBox)) {
-                return usage(argv[0]);
-            }
+        } else if (std::strcmp(argv[first], "--text") == 0) {
             watchText = true;
+            --first;  // takes no value
         } else {
             break;
         }
@@ -221,7 +192,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Window root = DefaultRootWindow(display);
-    const unsigned long backdrop = watchText ? paintBackdrop(display) : 0;
+    if (watchText) {
+        paintBackdrop(display);
+    }
     XSelectInput(display, root, SubstructureNotifyMask);
     XSync(display, False);
 
@@ -275,7 +248,7 @@ int main(int argc, char** argv) {
                     // Every drawing into the window from now on is reported; whatever was drawn
                     // before is seen by the first look, right after.
                     XDamageCreate(display, mapped, XDamageReportNonEmpty);
-                    if (showsText(display, mapped, textBox, backdrop)) {
+                    if (showsText(display, mapped)) {
                         textAt = now;
                         textCpuMs = processorMs(pid);
                     }
@@ -283,7 +256,7 @@ int main(int argc, char** argv) {
             } else if (mapped != None && textAt < 0 && event.type == damageEvent + XDamageNotify) {
                 const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
                 XDamageSubtract(display, damage.damage, None, None);
-                if (showsText(display, mapped, textBox, backdrop)) {
+                if (showsText(display, mapped)) {
                     textAt = now;
                     textCpuMs = processorMs(pid);
                 }
@@ -295,7 +268,7 @@ int main(int argc, char** argv) {
         const double left = deadline - monotonicMs();
         if (left <= 0 || waitpid(pid, nullptr, WNOHANG) == pid) {
             std::fprintf(stderr, "map_timer: %s %s\n", argv[first],
-                         mappedAt < 0 ? "mapped no window" : "drew no text in the box");
+                         mappedAt < 0 ? "mapped no window" : "drew no text");
             stop(pid);
             return 1;
         }

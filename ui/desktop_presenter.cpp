@@ -82,7 +82,7 @@ void DesktopPresenter::showWindow(core::Window& window) {
             return;
         }
         views_[&window] = view;
-        // The first paint already shows the started-up window, the time included.
+        // No controls yet, only the caption, which the window manager reads as the window maps.
         view->sync();
         centreOnScreen(*view);
     }
@@ -100,6 +100,12 @@ void DesktopPresenter::showWindow(core::Window& window) {
         activationToken_.clear();
     }
     view->activateWindow();
+    if (created) {
+        // Made while the window is being mapped and activated: its first paint, from the event
+        // loop, already shows the started-up window with the focus in place, the time included.
+        view->buildControls();
+        view->sync();
+    }
 }
 
 void DesktopPresenter::hideWindow(core::Window& window) {

@@ -129,6 +129,10 @@ Form1View::Form1View(core::Form1& form, Presenting& presenting)
     : WindowView(form, presenting, kClientWidth, kClientHeight, kLayout) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+void Form1View::controlsBuilt() {
+    const auto& form = static_cast<const core::Form1&>(*window());
     // Qt cuts a paste to the line edit's maximum length before the validator sees it: a paste
     // that the numeric fields refuse whole for a letter at its end would get in with the letter
     // cut off. Without the widget's limit the validator sees all of it, and cuts what it accepts.

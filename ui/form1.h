@@ -18,6 +18,7 @@ public:
 
 protected:
     void itemChosen(core::Control& control, int index) override;
+    void controlsBuilt() override;
 };
 
 }  // namespace veltrask::ui

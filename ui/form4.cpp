@@ -26,6 +26,9 @@ Form4View::Form4View(core::Form4& form, Presenting& presenting)
     : WindowView(form, presenting, kClientWidth, kClientHeight, kLayout) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+}
+
+void Form4View::controlsBuilt() {
     if (auto* message = qobject_cast<QLabel*>(widgetFor("Label1"))) {
         // A long message wraps inside the fixed box (labels wrap); the rest is cut off, never
         // grows the window.

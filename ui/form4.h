@@ -15,6 +15,9 @@ class Form4View final : public WindowView {
 
 public:
     Form4View(core::Form4& form, Presenting& presenting);
+
+protected:
+    void controlsBuilt() override;
 };
 
 }  // namespace veltrask::ui

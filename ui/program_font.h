@@ -6,9 +6,9 @@
 
 namespace veltrask::ui {
 
-// The font of every window of the program, also given to the benchmark's floor so that both
-// draw the same glyphs. The windows are laid out in twips for a 9-point font; a desktop theme's
-// larger default would not fit them. The first face that exists draws the Chinese captions.
+// The font of every window of the program. The windows are laid out in twips for a 9-point font;
+// a desktop theme's larger default would not fit them. The first face that exists draws the
+// Chinese captions.
 inline QFont programFont() {
     QFont font(QStringLiteral("Noto Sans CJK SC"), 9);
     font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),

@@ -35,15 +35,20 @@ QPalette::ColorRole textRole(const core::Control& control) {
 
 WindowView::WindowView(core::Window& window, Presenting& presenting, int clientWidthTwips,
                        int clientHeightTwips, std::span<const Placement> layout)
-    : window_(&window), presenting_(presenting) {
+    : window_(&window), presenting_(presenting), layout_(layout) {
     installViewAccessibility();
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(twipsToPixels(clientWidthTwips), twipsToPixels(clientHeightTwips));
+}
 
-    bindings_.reserve(layout.size());
+void WindowView::buildControls() {
+    if (window_ == nullptr || !bindings_.empty()) {
+        return;
+    }
+    bindings_.reserve(layout_.size());
     QWidget* previousFocusable = nullptr;
-    for (const Placement& placement : layout) {
-        core::Control* control = window.find(placement.name);
+    for (const Placement& placement : layout_) {
+        core::Control* control = window_->find(placement.name);
         Q_ASSERT_X(control != nullptr, "WindowView", "layout names a control the window lacks");
         if (control == nullptr) {
             continue;
@@ -62,8 +67,11 @@ WindowView::WindowView(core::Window& window, Presenting& presenting, int clientW
             previousFocusable = widget;
         }
     }
-    nameForScreenReaders(*this, layout);
+    nameForScreenReaders(*this, layout_);
+    controlsBuilt();
 }
+
+void WindowView::controlsBuilt() {}
 
 WindowView::~WindowView() {
     detach();

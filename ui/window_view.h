@@ -52,6 +52,11 @@ public:
                int clientHeightTwips, std::span<const Placement> layout);
     ~WindowView() override;
 
+    // Makes the controls, once, as the window goes on screen: the first text laid out in a process
+    // loads the fonts, which a window need not wait for to be mapped (a bare Qt window does not).
+    // Its first paint comes from the event loop, and shows the controls.
+    void buildControls();
+
     // Null once the core window has been destroyed.
     core::Window* window() const { return window_; }
     QWidget* widgetFor(std::string_view controlName) const;
@@ -80,6 +85,8 @@ protected:
 
     // An item chosen from a combo box's list by the user.
     virtual void itemChosen(core::Control& control, int index);
+    // What a window adds to its controls once they are made.
+    virtual void controlsBuilt();
 
 private:
     struct Binding {
@@ -97,6 +104,7 @@ private:
 
     core::Window* window_;
     Presenting& presenting_;
+    std::span<const Placement> layout_;  // a view's static table
     std::vector<Binding> bindings_;
 };
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/dbus_call.h"
-#include "platform/system_actions.h"
+#include "platform/system_action.h"
 
 namespace veltrask::platform {
 

@@ -7,20 +7,12 @@
 #include <string_view>
 
 #include "core/system.h"
+#include "platform/system_action.h"
 
 namespace veltrask::platform {
 
-enum class SystemAction { ShutDown, Restart, LogOff };
-
 // The action in words, for reports: "shut down the computer".
 std::string_view describeAction(SystemAction action);
-
-// What the choice of ways depends on.
-struct Session {
-    std::string desktops;  // XDG_CURRENT_DESKTOP: names separated by ':'
-
-    static Session current();
-};
 
 // How long each kind of way may take before the next one is tried.
 struct Bounds {

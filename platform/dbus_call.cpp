@@ -67,8 +67,7 @@ void callAsync(Bus bus, const QDBusMessage& message, std::chrono::milliseconds b
         // A watcher on a call that could not be sent never reports: answer from the event loop.
         const QDBusError error = connection.lastError();
         const QDBusMessage failure = message.createErrorReply(
-            error.isValid() ? error.name()
-                            : QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+            error.isValid() ? error.name() : QString::fromLatin1(dbus_error::kDisconnected),
             error.isValid() ? error.message() : QStringLiteral("the bus cannot be reached"));
         QTimer::singleShot(0, context,
                            [failure, answered = std::move(answered)] { answered(failure); });
@@ -85,6 +84,11 @@ void callAsync(Bus bus, const QDBusMessage& message, std::chrono::milliseconds b
 
 void sendWithoutReply(Bus bus, const QDBusMessage& message) {
     connectionTo(bus).send(message);
+}
+
+bool isError(const QDBusMessage& reply, std::initializer_list<const char*> names) {
+    return reply.type() == QDBusMessage::ErrorMessage &&
+           std::ranges::any_of(names, [&](const char* name) { return reply.errorName() == name; });
 }
 
 std::string describeCall(const QDBusMessage& call) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,18 @@ void callAsync(Bus bus, const QDBusMessage& message, std::chrono::milliseconds b
 
 // Sends `message` and lets it go: for releases, whose answers change nothing.
 void sendWithoutReply(Bus bus, const QDBusMessage& message);
+
+// The errors the program tells apart, each named once.
+namespace dbus_error {
+inline constexpr char kServiceUnknown[] = "org.freedesktop.DBus.Error.ServiceUnknown";
+inline constexpr char kNameHasNoOwner[] = "org.freedesktop.DBus.Error.NameHasNoOwner";
+inline constexpr char kDisconnected[] = "org.freedesktop.DBus.Error.Disconnected";
+inline constexpr char kNoReply[] = "org.freedesktop.DBus.Error.NoReply";
+inline constexpr char kUnknownMethod[] = "org.freedesktop.DBus.Error.UnknownMethod";
+}  // namespace dbus_error
+
+// Whether `reply` is an error of one of the names.
+bool isError(const QDBusMessage& reply, std::initializer_list<const char*> names);
 
 // "interface.Method" of a call, for reports.
 std::string describeCall(const QDBusMessage& call);

@@ -6,7 +6,6 @@
 #include <QTime>
 #include <QTimer>
 
-#include <chrono>
 #include <ctime>
 
 #include <algorithm>
@@ -74,8 +73,6 @@ std::string failureWords(const Outcome& outcome) {
     switch (outcome.refusal) {
         case Refusal::ServiceError:
             break;
-        case Refusal::NoneOffered:
-            return "桌面没有提供这种方式。";
         case Refusal::SessionNotEnded:
             return "桌面的会话管理器没有结束会话。";
         case Refusal::SessionUnfinished:
@@ -94,17 +91,11 @@ int DesktopSystem::msecsSinceMidnight() {
 }
 
 std::int64_t DesktopSystem::monotonicMs() {
-#ifdef CLOCK_BOOTTIME
     // Unlike the steady clock, it goes on while the computer sleeps: a countdown of two hours
     // ends two hours later, whatever happened in between.
     timespec now{};
-    if (clock_gettime(CLOCK_BOOTTIME, &now) == 0) {
-        return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
-    }
-#endif
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
 }
 
 std::unique_ptr<core::Timer> DesktopSystem::createTimer(std::function<void()> onTimeout) {

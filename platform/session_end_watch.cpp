@@ -16,18 +16,6 @@ namespace {
 constexpr std::chrono::milliseconds kProbeInterval{100};
 constexpr std::chrono::milliseconds kProbeBound{2000};
 
-// Gone with the session it ended, or too busy ending it to answer: either way its word stands.
-// Any other error says nothing about the session.
-bool goneOrBusy(const QDBusMessage& error) {
-    static const QStringList kNames{
-        QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
-        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
-        QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
-        QStringLiteral("org.freedesktop.DBus.Error.NoReply"),
-    };
-    return kNames.contains(error.errorName());
-}
-
 }  // namespace
 
 SessionEndWatch::SessionEndWatch(const SessionProbe& probe, QObject* parent)
@@ -50,10 +38,10 @@ SessionEndWatch::SessionEndWatch(const SessionProbe& probe, QObject* parent)
     }
     // A session manager that has asked logind to power off or restart may stay until the
     // computer goes down (Cinnamon's does); logind telling everyone is the proof.
-    connectionTo(Bus::System).connect(
-        toQString(kLogindManager.service), toQString(kLogindManager.path),
-        toQString(kLogindManager.interface), QStringLiteral("PrepareForShutdown"), this,
-        SLOT(prepareForShutdown(bool)));
+    connectionTo(Bus::System)
+        .connect(toQString(kLogindManager.service), toQString(kLogindManager.path),
+                 toQString(kLogindManager.interface), QStringLiteral("PrepareForShutdown"), this,
+                 SLOT(prepareForShutdown(bool)));
 }
 
 void SessionEndWatch::begin(CallEnded call, std::chrono::milliseconds endBegins,
@@ -93,16 +81,20 @@ void SessionEndWatch::left(const QString& service) {
 }
 
 void SessionEndWatch::ask() {
-    callAsync(probe_.manager.bus, methodCall(probe_.manager, probe_.method), kProbeBound, this,
-              [this](const QDBusMessage& reply) {
-                  if (reply.type() == QDBusMessage::ReplyMessage) {
-                      answered(probe_.ending(reply.arguments().value(0)));
-                  } else if (goneOrBusy(reply)) {
-                      settle(SessionEnd::Ended);
-                  } else {
-                      answered(std::nullopt);
-                  }
-              });
+    callAsync(
+        probe_.manager.bus, methodCall(probe_.manager, probe_.method), kProbeBound, this,
+        [this](const QDBusMessage& reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage) {
+                answered(probe_.ending(reply.arguments().value(0)));
+            } else if (isError(reply, {dbus_error::kServiceUnknown, dbus_error::kNameHasNoOwner,
+                                       dbus_error::kDisconnected, dbus_error::kNoReply})) {
+                // Gone with the session it ended, or too busy ending it to answer: either
+                // way its word stands. Any other error says nothing about the session.
+                settle(SessionEnd::Ended);
+            } else {
+                answered(std::nullopt);
+            }
+        });
 }
 
 void SessionEndWatch::answered(std::optional<bool> ending) {

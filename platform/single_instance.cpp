@@ -187,9 +187,8 @@ SingleInstance::HandOver SingleInstance::handOver() {
         return HandOver::Delivered;
     }
     // The bus answers NameHasNoOwner when it may not start anyone, ServiceUnknown otherwise.
-    const QString error = reply.errorName();
-    const bool nobodyThere = error == u"org.freedesktop.DBus.Error.NameHasNoOwner" ||
-                             error == u"org.freedesktop.DBus.Error.ServiceUnknown";
+    const bool nobodyThere =
+        isError(reply, {dbus_error::kNameHasNoOwner, dbus_error::kServiceUnknown});
     qCDebug(lcInstance, "handing over failed with %s", describeError(reply).c_str());
     return nobodyThere ? HandOver::NobodyThere : HandOver::Failed;
 }

@@ -20,29 +20,10 @@ namespace veltrask::platform {
 
 namespace {
 
-bool isError(const QDBusMessage& reply, QLatin1String name) {
-    return reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == name;
-}
-
 // The user's Cancel in GNOME's end-session dialog ends the held call with GIO's "cancelled".
-bool isCancelled(const QDBusMessage& reply) {
-    return isError(
-        reply, QLatin1String("org.gtk.GDBus.UnmappedGError.Quark._g_2dio_2derror_2dquark.Code19"));
-}
-
+constexpr char kCancelled[] = "org.gtk.GDBus.UnmappedGError.Quark._g_2dio_2derror_2dquark.Code19";
 // The administrator's no: nothing else is to be tried behind it.
-bool isLockedDown(const QDBusMessage& reply) {
-    return isError(reply, QLatin1String("org.gnome.SessionManager.LockedDown"));
-}
-
-bool isUnowned(const QDBusMessage& reply) {
-    return isError(reply, QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")) ||
-           isError(reply, QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"));
-}
-
-bool isUnknownMethod(const QDBusMessage& reply) {
-    return isError(reply, QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"));
-}
+constexpr char kLockedDown[] = "org.gnome.SessionManager.LockedDown";
 
 // The names of the methods `interface` offers in an introspection.
 QStringList offeredMethods(const QString& introspection, const QString& interface) {
@@ -119,30 +100,32 @@ private:
     // Who owns the name decides, and by what it offers.
     void askWhatIsOffered() {
         const QDBusMessage introspect = introspectionCall(way_->target);
-        callAsync(way_->target.bus, introspect, bounds_.sessionManager, this,
-                  [this, introspect](const QDBusMessage& reply) {
-                      if (isUnowned(reply) && way_->approach == Approach::AsOfferedWhereOwned) {
-                          tryNext();
-                          return;
-                      }
-                      if (reply.type() != QDBusMessage::ReplyMessage) {
-                          failed(introspect, reply);
-                          return;
-                      }
-                      const QStringList offered = offeredMethods(
-                          reply.arguments().value(0).toString(), toQString(way_->target.interface));
-                      std::vector<WayMethod> methods;
-                      for (const WayMethod& method : way_->methods) {
-                          if (offered.contains(QString::fromStdString(method.name))) {
-                              methods.push_back(method);
-                          }
-                      }
-                      if (methods.empty()) {
-                          remember(describeCall(introspect) + " offered none of the ways",
-                                   Refusal::NoneOffered);
-                      }
-                      tryMethods(std::move(methods), std::string(way_->target.path));
-                  });
+        callAsync(
+            way_->target.bus, introspect, bounds_.sessionManager, this,
+            [this, introspect](const QDBusMessage& reply) {
+                if (isError(reply, {dbus_error::kServiceUnknown, dbus_error::kNameHasNoOwner}) &&
+                    way_->approach == Approach::AsOfferedWhereOwned) {
+                    tryNext();
+                    return;
+                }
+                if (reply.type() != QDBusMessage::ReplyMessage) {
+                    failed(introspect, reply);
+                    return;
+                }
+                const QStringList offered = offeredMethods(reply.arguments().value(0).toString(),
+                                                           toQString(way_->target.interface));
+                std::vector<WayMethod> methods;
+                for (const WayMethod& method : way_->methods) {
+                    if (offered.contains(QString::fromStdString(method.name))) {
+                        methods.push_back(method);
+                    }
+                }
+                if (methods.empty()) {
+                    remember(describeCall(introspect) + " offered none of the ways",
+                             Refusal::ServiceError);
+                }
+                tryMethods(std::move(methods), std::string(way_->target.path));
+            });
     }
 
     void tryMethods(std::vector<WayMethod> methods, std::string path) {
@@ -177,7 +160,7 @@ private:
             return;
         }
         if (method.settles == Settles::AfterDesktopDialog &&
-            reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
+            isError(reply, {dbus_error::kNoReply})) {
             remember(message, reply);
             watchTheSession(watch, message, CallEnded::Unanswered);
             return;
@@ -187,12 +170,12 @@ private:
         }
         if (reply.type() == QDBusMessage::ReplyMessage) {
             finish(Result::CarriedOut);
-        } else if (isLockedDown(reply)) {
+        } else if (isError(reply, {kLockedDown})) {
             remember(message, reply);
             finish(Result::Failed);
-        } else if (method.settles == Settles::AfterDesktopDialog && isCancelled(reply)) {
+        } else if (method.settles == Settles::AfterDesktopDialog && isError(reply, {kCancelled})) {
             finish(Result::Declined);
-        } else if (isUnknownMethod(reply)) {
+        } else if (isError(reply, {dbus_error::kUnknownMethod})) {
             remember(message, reply);
             tryNextMethod();
         } else {

@@ -32,8 +32,6 @@ struct Bounds {
 enum class Refusal {
     // The last way failed with an error, in its service's words (`Outcome::lastError`).
     ServiceError,
-    // The last way's service offers none of its methods.
-    NoneOffered,
     // A session manager answered, then never began to end the session.
     SessionNotEnded,
     // A session manager began to end the session, and had not finished when the watch gave up.

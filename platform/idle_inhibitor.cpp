@@ -9,7 +9,6 @@
 #include <QVariant>
 
 #include <array>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -23,57 +22,43 @@ namespace veltrask::platform {
 
 namespace {
 
-enum class Way { GnomeSessionManager, PowerManagement, Logind };
-
-struct WayRow {
-    std::string_view desktops;  // ':'-separated names; empty: any desktop
-    Way way;
-};
-
-// In the order of trying: logind holds for every desktop, but only the desktop's own inhibitor
-// shows up in its power settings.
-constexpr std::array kWayRows{
-    WayRow{kGnomeFamily, Way::GnomeSessionManager},
-    WayRow{"KDE:XFCE", Way::PowerManagement},
-    WayRow{"", Way::Logind},
-};
-
 // GNOME's inhibit flags: 4 keeps it from suspending, and nothing else. Log-off (1) must stay
 // possible, since it is one of the actions held for.
 constexpr std::uint32_t kGnomeSuspendFlag = 4;
 
-const DBusObject& objectOf(Way way) {
-    switch (way) {
-        case Way::GnomeSessionManager:
-            return kGnomeSessionManager;
-        case Way::PowerManagement:
-            return kPowerManagementInhibit;
-        case Way::Logind:
-            break;
-    }
-    return kLogindManager;
+QVariantList gnomeArguments(const QString& reason) {
+    return {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag};
 }
 
-QDBusMessage inhibitCall(Way way, const QString& reason) {
-    switch (way) {
-        case Way::GnomeSessionManager:
-            return methodCall(
-                objectOf(way), "Inhibit",
-                {QString(kApplicationId), std::uint32_t{0}, reason, kGnomeSuspendFlag});
-        case Way::PowerManagement:
-            return methodCall(objectOf(way), "Inhibit", {QString(kApplicationName), reason});
-        case Way::Logind:
-            break;
-    }
-    return methodCall(
-        objectOf(way), "Inhibit",
-        {QStringLiteral("idle"), QString(kApplicationName), reason, QStringLiteral("block")});
+QVariantList powerManagementArguments(const QString& reason) {
+    return {QString(kApplicationName), reason};
 }
+
+QVariantList logindArguments(const QString& reason) {
+    return {QStringLiteral("idle"), QString(kApplicationName), reason, QStringLiteral("block")};
+}
+
+struct Way {
+    std::string_view desktops;  // ':'-separated names; empty: any desktop
+    const DBusObject* inhibitor;
+    QVariantList (*inhibitArguments)(const QString& reason);
+    // Its release by the cookie Inhibit gave; null: logind's, which lasts as long as the
+    // descriptor it gave stays open.
+    const char* uninhibit;
+};
+
+// In the order of trying: logind holds for every desktop, but only the desktop's own inhibitor
+// shows up in its power settings.
+constexpr std::array kWays{
+    Way{kGnomeFamily, &kGnomeSessionManager, gnomeArguments, "Uninhibit"},
+    Way{"KDE:XFCE", &kPowerManagementInhibit, powerManagementArguments, "UnInhibit"},
+    Way{"", &kLogindManager, logindArguments, nullptr},
+};
 
 // One inhibitor, from the first request until it is let go of.
 class Claim final : public QObject {
 public:
-    Claim(std::vector<Way> ways, QString reason, IdleInhibitor::Bounds bounds)
+    Claim(std::vector<const Way*> ways, QString reason, IdleInhibitor::Bounds bounds)
         : QObject(QCoreApplication::instance()),
           ways_(std::move(ways)),
           reason_(std::move(reason)),
@@ -84,16 +69,17 @@ public:
             deleteLater();
             return;
         }
-        const Way* next = ways_.next();
+        const Way* const* next = ways_.next();
         if (next == nullptr) {
             qCWarning(lcInhibit, "could not keep the computer from suspending (tried: %s)",
                       ways_.tried().c_str());
             failed_ = true;
             return;
         }
-        const Way way = *next;
-        const QDBusMessage message = inhibitCall(way, reason_);
-        const Bus bus = objectOf(way).bus;
+        const Way* way = *next;
+        const QDBusMessage message =
+            methodCall(*way->inhibitor, "Inhibit", way->inhibitArguments(reason_));
+        const Bus bus = way->inhibitor->bus;
         callAsync(bus, message, bus == Bus::System ? bounds_.logind : bounds_.sessionManager, this,
                   [this, way, message](const QDBusMessage& reply) {
                       if (reply.type() == QDBusMessage::ReplyMessage) {
@@ -110,7 +96,7 @@ public:
 
     void release() {
         released_ = true;
-        if (way_ || failed_) {
+        if (way_ != nullptr || failed_) {
             letGo();
         }
         // Still asking: let go of it when the answer comes.
@@ -119,10 +105,9 @@ public:
     const QString& reason() const { return reason_; }
 
 private:
-    void held(Way way, const QVariant& handle) {
+    void held(const Way* way, const QVariant& handle) {
         way_ = way;
-        if (way == Way::Logind) {
-            // The inhibitor lasts as long as this descriptor stays open.
+        if (way->uninhibit == nullptr) {
             fileDescriptor_ = handle.value<QDBusUnixFileDescriptor>();
         } else {
             cookie_ = handle.toUInt();
@@ -133,22 +118,21 @@ private:
     }
 
     void letGo() {
-        // logind's lasts only as long as its descriptor is open.
-        if (way_ && way_ != Way::Logind) {
-            const char* uninhibit = way_ == Way::GnomeSessionManager ? "Uninhibit" : "UnInhibit";
-            sendWithoutReply(Bus::Session, methodCall(objectOf(*way_), uninhibit, {cookie_}));
+        if (way_ != nullptr && way_->uninhibit != nullptr) {
+            sendWithoutReply(way_->inhibitor->bus,
+                             methodCall(*way_->inhibitor, way_->uninhibit, {cookie_}));
         }
         fileDescriptor_ = QDBusUnixFileDescriptor();
-        way_.reset();
+        way_ = nullptr;
         deleteLater();
     }
 
-    WaysInTurn<Way> ways_;
+    WaysInTurn<const Way*> ways_;
     QString reason_;
     IdleInhibitor::Bounds bounds_;
     bool released_ = false;
     bool failed_ = false;
-    std::optional<Way> way_;  // set while held
+    const Way* way_ = nullptr;  // set while held
     std::uint32_t cookie_ = 0;
     QDBusUnixFileDescriptor fileDescriptor_;
 };
@@ -174,10 +158,10 @@ void IdleInhibitor::hold(std::string reason) {
         return;
     }
     release();
-    std::vector<Way> ways;
-    for (const auto& row : kWayRows) {
-        if (desktopIsOneOf(row.desktops, desktops_)) {
-            ways.push_back(row.way);
+    std::vector<const Way*> ways;
+    for (const Way& way : kWays) {
+        if (desktopIsOneOf(way.desktops, desktops_)) {
+            ways.push_back(&way);
         }
     }
     current_->claim = new Claim(std::move(ways), shown, bounds_);

@@ -82,7 +82,7 @@ startup_once() {
     local binary=$1 result
     result=$(env -i "${sandbox[@]}" DISPLAY="$DISPLAY" "$map_timer" \
         --rss-after 1000 --text "$binary" 2>>"$E2E_LOG") \
-        || e2e_fail "$(basename "$binary") did not start"
+        || e2e_fail "$(basename "$binary") showed no text"
     echo "$result"
 }
 
